@@ -3,6 +3,7 @@
 // against the output capacity, and the table never grows past what the output can use.
 #include "framework/base/lzw.h"
 
+#include <bit>
 #include <cstring>
 
 #include "framework/base/checked.h"
@@ -40,6 +41,17 @@ struct Entry {
   Offset length;
 };
 
+// Strings are short, and a call to memcpy per code costs more than the copy. Whole 16-byte
+// moves (single vector loads and stores) are used instead wherever the bytes they touch past
+// the string still lie inside the output capacity.
+constexpr size_t kChunk = 16;
+
+inline void copy_chunk(uint8_t* dst, const uint8_t* src) {
+  uint8_t t[kChunk];
+  std::memcpy(t, src, kChunk);
+  std::memcpy(dst, t, kChunk);
+}
+
 // The early-change rule: once the next free code plus one needs `width + 1` bits, the next code
 // is read with one more bit.
 inline bool width_grows(uint64_t next_free, int width) { return ((next_free + 1) >> width) & 1; }
@@ -76,7 +88,8 @@ bool decode_with(const uint8_t* in, size_t in_size, uint8_t* out, size_t out_cap
     if (bit_count < width) {
       if (in_end - ip >= 8) {
         uint64_t word = 0;
-        for (int k = 0; k < 8; ++k) word = (word << 8) | ip[k];
+        std::memcpy(&word, ip, 8);
+        if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
         // bit_count < width <= 56, so between 1 and 7 whole bytes fit.
         const int take = (63 - bit_count) >> 3;
         bits = (bits << (take * 8)) | (word >> (64 - take * 8));
@@ -168,7 +181,14 @@ bool decode_with(const uint8_t* in, size_t in_size, uint8_t* out, size_t out_cap
         failure = "LZW output passes its capacity";
         break;
       }
-      if (offset + length <= op) {
+      if (((length + kChunk - 1) & ~(kChunk - 1)) <= room) {
+        // Chunk by chunk, each loaded before it is stored: the string's own bytes all lie below
+        // op, so stores (at op and up) never change a byte still to be read. Past the string the
+        // chunks carry junk, which later strings overwrite or which lies past the end written.
+        copy_chunk(out + op, out + offset);
+        for (size_t k = kChunk; k < length; k += kChunk) copy_chunk(out + op + k, out + offset + k);
+        if (offset + length > op) out[op + length - 1] = out[offset];  // KwKwK, see below
+      } else if (offset + length <= op) {
         std::memcpy(out + op, out + offset, length);
       } else {
         // The code just defined (KwKwK): the previous string followed by its own first byte.

@@ -12,6 +12,7 @@ namespace lumra::base {
 // Decodes until the end code. The first code read is taken as a clear code. Fails on a code
 // above the next free code, on output that would pass out_capacity, on input that ends before
 // the end code, or when the table cannot grow; *written counts the bytes written either way.
+// Output bytes past *written but within out_capacity may be overwritten.
 bool lzw_decode(const uint8_t* in, size_t in_size, uint8_t* out, size_t out_capacity, size_t* written);
 
 // Writes clear, the codes, and the end code; the dictionary is reset with a clear code when it

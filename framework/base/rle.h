@@ -11,7 +11,7 @@ namespace lumra::base {
 // Decodes until the input is used up or the output is full (both success). A copy or repeat
 // that would pass the output capacity, a literal run cut short by the end of the input, or a
 // repeat control with no byte after it fails; the bytes that fit are written all the same and
-// counted in *written.
+// counted in *written. Output bytes past *written but within out_capacity may be overwritten.
 bool rle_decode(const uint8_t* in, size_t in_size, uint8_t* out, size_t out_capacity, size_t* written);
 
 // Literal runs of 1 to 128 bytes and repeat runs of 4 to 127 equal bytes. Fails (written 0)

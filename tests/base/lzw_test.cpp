@@ -120,6 +120,26 @@ TEST(LzwDecode, Cases) {
   }
 }
 
+// A chain of KwKwK codes over a mixed string, long enough that the copies span several 16-byte
+// moves; each string is the previous one plus its own first byte.
+TEST(LzwDecode, LongKwKwKChain) {
+  std::vector<uint32_t> codes = {kClear, 'a', 'b', 258};
+  std::string expected = "abab";
+  std::string previous = "ab";
+  for (uint32_t code = 260; code < 300; ++code) {
+    codes.push_back(code);
+    previous += previous[0];
+    expected += previous;
+  }
+  codes.push_back(kEnd);
+  const Bytes in = stream_of(codes);
+  GuardedBuffer out(expected.size() + 100);
+  size_t written = 0;
+  ASSERT_TRUE(lzw_decode(in.data(), in.size(), out.data(), out.capacity, &written));
+  EXPECT_EQ(out.first(written), text(expected));
+  EXPECT_TRUE(out.guard_intact());
+}
+
 // Widths spelled out: 254 codes of 9 bits, 512 of 10, 1024 of 11, then 12 bits, through a
 // clear back to 9. A decoder off by one code anywhere reads garbage from there on.
 TEST(LzwDecode, WidthGrowsOneCodeEarly) {
