@@ -5,7 +5,8 @@ LUMRA_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   clang libclang-rt-14-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  zlib1g-dev
+  zlib1g-dev libminizip-dev
+  zip unzip libarchive-tools python3
   xvfb xauth
 )
 

@@ -1,0 +1,70 @@
+// Shared by the archive command's action files only: the command's parsed arguments, progress
+// reporting, and one reader over both archive formats.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "framework/files/archive_command.h"
+#include "framework/files/native_archive.h"
+#include "framework/files/selection.h"
+#include "framework/files/zip_binding.h"
+
+namespace lumra::files {
+
+// Extraction writes through a buffer this large: zlib then keeps only its 32 KiB window per call
+// instead of copying every byte into it, and the disk sees few large writes.
+inline constexpr size_t kWriteBufferSize = 256 * 1024;
+
+struct Command {
+  int action;
+  std::string archive;
+  std::vector<SelectionEntry> entries;
+  uint8_t key;
+  ArchiveProgress progress;
+  void* data;
+  int method;
+  bool compress_always;
+  int format;  // kFormatNative or kFormatZip
+  MemberHeader* header_out;
+  uint8_t** buffer_slot;
+};
+
+// Code 0 report; true to go on (also without a callback). False records "aborted".
+bool report_member(const Command& c, const MemberHeader& h, const char* name, int action, int64_t value,
+                   int64_t position = 0);
+
+// Members of either format, one at a time.
+struct MemberSource {
+  bool zip;
+  ZipReader z;
+  NativeReader n;
+  uint8_t* scratch;     // native block decoding
+  bool backslashes;     // zip names with "\" (extraction) or as stored (listing)
+  MemberHeader header;  // current member
+  std::string name;     // its full name
+  uint32_t left;        // unpacked bytes still to read
+};
+
+int source_open(MemberSource* s, const char* path, int format, uint8_t key, bool backslashes);
+void source_close(MemberSource* s);
+// 1 member (header and name loaded), 0 end, -1 error.
+int source_next(MemberSource* s);
+// Opens the current member's data.
+int source_begin(MemberSource* s);
+// Next piece of data into out (room >= kBlockSize): the byte count, 0 on failure (native: the
+// reader still stands before the block, so the call can be repeated).
+uint32_t source_read(MemberSource* s, uint8_t* out, size_t room);
+// Ends the member's data: 0 when the zip CRC or size checks fail.
+int source_end(MemberSource* s);
+void source_abandon(MemberSource* s);
+// Most bytes the current member's stored data can possibly unpack to.
+uint64_t source_deliverable(const MemberSource& s);
+
+int run_extract(Command& c);
+int run_list(Command& c);
+int run_delete(Command& c);
+int run_add(Command& c);
+
+}  // namespace lumra::files

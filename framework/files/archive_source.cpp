@@ -1,0 +1,105 @@
+// One walk over zip or native members for extraction, listing and merging, so each action is
+// written once. Native blocks decode through native_archive, zip data inflates through minizip.
+#include <cstring>
+
+#include "framework/base/error.h"
+#include "framework/base/heap.h"
+#include "framework/files/archive_internal.h"
+#include "framework/files/path.h"
+
+namespace lumra::files {
+namespace {
+
+// Deflate cannot expand past about 1032:1; a block record needs at least 7 bytes per 16 KiB block.
+constexpr uint64_t kDeflateRatio = 1032;
+constexpr uint64_t kMinBlockRecord = kBlockHeaderSize + 1;
+
+}  // namespace
+
+bool report_member(const Command& c, const MemberHeader& h, const char* name, int action, int64_t value,
+                   int64_t position) {
+  if (!c.progress) return true;
+  ProgressInfo info{};
+  info.header = &h;
+  info.name = name;
+  info.action = action;
+  info.value = value;
+  info.position = position;
+  if (c.progress(kProgressMember, c.data, info)) return true;
+  return base::fail("aborted by the progress callback");
+}
+
+int source_open(MemberSource* s, const char* path, int format, uint8_t key, bool backslashes) {
+  *s = MemberSource{};
+  s->zip = format == kFormatZip;
+  s->backslashes = backslashes;
+  if (s->zip) return zip_reader_open(&s->z, path);
+  s->scratch = static_cast<uint8_t*>(base::heap_alloc(kWorkBufferSize));
+  if (!s->scratch) return base::fail("no memory for the working buffer");
+  if (!native_open(&s->n, path, key, "rb")) {
+    source_close(s);
+    return 0;
+  }
+  return 1;
+}
+
+void source_close(MemberSource* s) {
+  if (s->zip) {
+    zip_reader_close(&s->z);
+  } else {
+    native_close(&s->n);
+  }
+  base::heap_free(s->scratch);
+  s->scratch = nullptr;
+}
+
+int source_next(MemberSource* s) {
+  if (s->zip) {
+    const bool first = s->z.index == 0;
+    const int got = first ? zip_first(&s->z) : zip_next(&s->z);
+    if (got <= 0) return got;
+    zip_member_header(s->z, s->backslashes, &s->header);
+    s->name = s->backslashes ? with_separator(s->z.member.name, '\\') : s->z.member.name;
+    // As in a native archive, a name beginning below 32 ends the members.
+    if (static_cast<uint8_t>(s->header.name[0]) < 32) return 0;
+  } else {
+    const int got = native_next(&s->n, &s->header);
+    if (got != kNativeMember) return got == kNativeEnd ? 0 : -1;
+    s->name = s->header.name;
+  }
+  s->left = s->header.unpacked_size;
+  return 1;
+}
+
+int source_begin(MemberSource* s) { return s->zip ? zip_member_open(&s->z) : 1; }
+
+uint32_t source_read(MemberSource* s, uint8_t* out, size_t room) {
+  if (s->left == 0) return 0;
+  uint32_t got = 0;
+  if (s->zip) {
+    const size_t want = room < s->left ? room : s->left;
+    got = static_cast<uint32_t>(zip_member_read(&s->z, out, static_cast<unsigned>(want)));
+    if (got == 0) base::failf("zip member %s ends before its %u bytes", s->name.c_str(), s->header.unpacked_size);
+  } else if (!native_read_block(&s->n, out, s->scratch, &got)) {
+    got = 0;
+  }
+  s->left -= got;
+  return got;
+}
+
+int source_end(MemberSource* s) { return s->zip ? zip_member_close(&s->z) : 1; }
+
+void source_abandon(MemberSource* s) {
+  if (s->zip) zip_member_abandon(&s->z);
+}
+
+uint64_t source_deliverable(const MemberSource& s) {
+  if (s.zip) {
+    const uint64_t stored = s.z.member.compressed_size;
+    return s.z.member.method == 0 ? stored : stored * kDeflateRatio + kDeflateRatio;
+  }
+  const uint64_t data = s.header.record_length - kHeaderSize;
+  return data / kMinBlockRecord * kBlockSize;
+}
+
+}  // namespace lumra::files

@@ -1,0 +1,32 @@
+// The 110-byte member record header: the native archive's on-disk member header and, for zip
+// members too, the description the archive command hands to its progress callback.
+// Little-endian on disk; the struct is the unpacked form.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace lumra::files {
+
+inline constexpr size_t kHeaderSize = 110;
+inline constexpr size_t kHeaderNameSize = 80;  // zero-terminated: at most 79 characters
+
+struct MemberHeader {
+  char name[kHeaderNameSize];  // "\" separated in the native format
+  uint32_t record_length;      // native: header plus stored blocks; zip: compressed size
+  uint32_t unpacked_size;
+  uint32_t dos_time;           // packed DOS date and time
+  uint8_t reserved[8];         // zero
+  uint8_t check[10];           // zero in a plain header
+};
+
+void header_store(const MemberHeader& h, uint8_t out[kHeaderSize]);
+void header_load(const uint8_t in[kHeaderSize], MemberHeader* h);
+
+// Sets the name when it fits (at most 79 bytes); false otherwise, the header unchanged.
+bool header_set_name(MemberHeader* h, std::string_view name);
+// Sets the first 79 bytes of a name that is carried in full elsewhere.
+void header_set_name_prefix(MemberHeader* h, std::string_view name);
+
+}  // namespace lumra::files

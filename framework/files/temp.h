@@ -1,0 +1,24 @@
+// Temporary folders and names. /tmp is shared between users here, so the framework's temporary
+// path is a private folder of its own below $TMPDIR or /tmp, and new names are created exclusively:
+// nobody else can plant a file or a link where the framework is about to write.
+#pragma once
+
+#include <string>
+
+namespace lumra::files {
+
+// $TMPDIR (when it names an absolute folder) or /tmp, plus "lumra-<uid>/", made private (below).
+// 1 with the path, ending in "/", in *out; 0 when it cannot be made safe.
+int temp_path(std::string* out);
+
+// Creates `path` with mode 0700 when missing. An existing one must be a real folder (not a link)
+// owned by this user; access for others is then removed. 1 or 0.
+int make_private_folder(const char* path);
+
+// folder + "/" + up to three characters of prefix + four hex digits + ".tmp". With unique 0 the
+// numbers are tried from a start that differs per call until a file can be created exclusively
+// (it is left there, empty); otherwise the name is only formed. Returns the number used, 0 when
+// no name could be made.
+unsigned temp_file_name(const char* folder, const char* prefix, unsigned unique, std::string* out);
+
+}  // namespace lumra::files

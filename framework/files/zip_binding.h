@@ -1,0 +1,85 @@
+// The archive command's only way to zip archives: minizip (Debian's libminizip, the zip/unzip
+// companion of zlib), with the library's member information carried into member record headers
+// and back. Member names are fetched whole (up to 65,535 bytes); the header holds their first
+// 79 bytes, the full name travels beside it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "framework/files/member_header.h"
+
+namespace lumra::files {
+
+struct ZipMemberInfo {
+  std::string name;  // as stored, "/" separated
+  uint32_t compressed_size;
+  uint32_t uncompressed_size;
+  uint32_t crc;
+  uint32_t dos_time;
+  uint32_t method;
+  uint32_t flag;
+  uint32_t internal_attributes;
+  uint32_t external_attributes;
+};
+
+struct ZipReader {
+  void* handle;           // unzFile
+  uint64_t declared;      // members the end record declares
+  uint64_t index;         // members walked so far
+  bool member_open;
+  ZipMemberInfo member;   // the current member
+  char* name_buffer;      // 65,536 bytes, for whole names
+};
+
+int zip_reader_open(ZipReader* z, const char* path);
+void zip_reader_close(ZipReader* z);
+
+// 1 with the member's information loaded, 0 at the end of the list, -1 when the central
+// directory is damaged (a reason is recorded). An archive declaring no members ends at once.
+int zip_first(ZipReader* z);
+int zip_next(ZipReader* z);
+
+// Header from the current member: name ("/" turned into "\" when `backslashes`), compressed and
+// uncompressed size, packed time. The reserved and check bytes are zero.
+void zip_member_header(const ZipReader& z, bool backslashes, MemberHeader* h);
+
+// Opens the current member's data for inflating. Refuses encrypted members and methods other
+// than stored (0) and deflate (8).
+int zip_member_open(ZipReader* z);
+// Up to n bytes of inflated data; a library error counts as 0 bytes.
+int zip_member_read(ZipReader* z, void* out, unsigned n);
+// Closes the member's data. 0 when the CRC does not match or the member holds more data than its
+// header says (so nothing is ever cut short silently).
+int zip_member_close(ZipReader* z);
+// Closes the member's data after a failure, keeping the reason already recorded.
+void zip_member_abandon(ZipReader* z);
+
+struct ZipWriter {
+  void* handle;  // zipFile
+  bool entry_open;
+};
+
+// Creates a new zip at `path`; anything already under the name (a link too) is removed first.
+int zip_writer_create(ZipWriter* w, const char* path);
+// Writes the central directory and closes. 1 or 0.
+int zip_writer_finish(ZipWriter* w);
+// Closes without caring for the result (the file is about to be deleted).
+void zip_writer_abandon(ZipWriter* w);
+
+// New deflated entry named `name` ("\" turned into "/") with packed DOS time `dos_time`, deflate
+// `level` (0-9 or -1 for the library default); external attributes 32 (archive).
+int zip_entry_begin(ZipWriter* w, const std::string& name, uint32_t dos_time, int level);
+int zip_entry_write(ZipWriter* w, const void* data, unsigned n);
+int zip_entry_end(ZipWriter* w);
+
+// Copies the reader's current member into the writer without recompressing: the stored bytes, CRC,
+// method, level flags, name, time and attributes stay as they were. Streams in blocks of `buffer_size`.
+int zip_copy_raw(ZipReader* z, ZipWriter* w, uint8_t* buffer, size_t buffer_size);
+
+// Deflate level for the archive command's method number: 0 -> 0; 1, 4, 16, 64 -> 1; 8, 128 -> 9;
+// anything else -> the library default.
+int zip_level_for_method(int method);
+
+}  // namespace lumra::files
