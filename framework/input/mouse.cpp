@@ -72,7 +72,7 @@ void set_pointer_position(int32_t x, int32_t y) {
   platform::warp_pointer(x, y);
 }
 
-void set_cursor(platform::Cursor shape) {
+void set_cursor_shape(platform::Cursor shape) {
   const auto value = static_cast<int32_t>(shape);
   if (g_input.cursor_cache == value) return;
   if (platform::set_cursor(shape)) g_input.cursor_cache = value;

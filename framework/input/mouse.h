@@ -14,7 +14,7 @@ inline constexpr int32_t kMouseRight = 2;
 inline constexpr int32_t kMouseMiddle = 4;
 inline constexpr int32_t kWheelTowards = 8;  // wheel turned towards the user
 inline constexpr int32_t kWheelAway = 16;
-// The cursor cache's "unknown" value: the next set_cursor call reaches the platform.
+// The cursor cache's "unknown" value: the next set_cursor_shape call reaches the platform.
 inline constexpr int32_t kCursorUnknown = 8;
 
 struct MouseState {
@@ -43,7 +43,7 @@ void mouse_poll(int32_t* x, int32_t* y, int32_t* buttons);
 void set_pointer_position(int32_t x, int32_t y);
 
 // Sets the cursor shape unless the cache says it is set already.
-void set_cursor(platform::Cursor shape);
+void set_cursor_shape(platform::Cursor shape);
 // The pointer came over the client area: whatever the system showed there, set it again next time.
 void forget_cursor();
 
