@@ -1,0 +1,131 @@
+#!/usr/bin/env python3
+"""Extraction speed of lumra-arc against bsdtar and unzip on one LVR-like package.
+
+Builds a package of about 300 MB unpacked (thousands of small text files, some large compressible
+and some incompressible files) with Info-ZIP zip in a tmpfs folder, then extracts it into a fresh
+folder there, the three programs taking turns, and reports the median wall time, MB/s of
+unpacked data and peak resident memory of each. Disk timings are too erratic to compare, hence
+tmpfs. Needs zip, unzip and bsdtar (Debian: zip, unzip, libarchive-tools).
+
+usage: bench/extract_bench.py [--lumra-arc PATH] [--runs N] [--work DIR] [--keep]
+"""
+import argparse
+import os
+import random
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+
+SMALL_FILES = 6000
+SMALL_MIN, SMALL_MAX = 1_000, 24_000
+LARGE_TEXT = 8          # compressible, like scene data in .js files
+LARGE_BINARY = 8        # incompressible, like packed textures
+LARGE_SIZE = 16 * 1024 * 1024
+WORDS = [b"vertex", b"normal", b"0.125", b"-3.75", b"texture", b"{", b"}", b"[", b"]", b"mesh",
+         b"object", b"1024", b"material", b"\"name\"", b":", b",", b"\n", b"link", b"scene", b"42"]
+
+
+def text_bytes(rng, size):
+    out = bytearray()
+    while len(out) < size:
+        out += rng.choice(WORDS) + b" "
+    return bytes(out[:size])
+
+
+def build_package(work):
+    tree = os.path.join(work, "tree")
+    package = os.path.join(work, "package.lvr")
+    if os.path.exists(package):
+        return package
+    rng = random.Random(20240601)
+    os.makedirs(tree)
+    for i in range(SMALL_FILES):
+        folder = os.path.join(tree, "assets", "group%02d" % (i % 40), "part%d" % (i % 7))
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, "item%05d.js" % i), "wb") as f:
+            f.write(text_bytes(rng, rng.randint(SMALL_MIN, SMALL_MAX)))
+    big = os.path.join(tree, "data")
+    os.makedirs(big)
+    for i in range(LARGE_TEXT):
+        with open(os.path.join(big, "objects_data%d.js" % i), "wb") as f:
+            f.write(text_bytes(rng, LARGE_SIZE))
+    for i in range(LARGE_BINARY):
+        with open(os.path.join(big, "texture%d.bin" % i), "wb") as f:
+            f.write(os.urandom(LARGE_SIZE))
+    with open(os.path.join(tree, "index.html"), "wb") as f:
+        f.write(b"<html><body>bench</body></html>\n")
+    subprocess.run(["zip", "-q", "-r", package, "."], cwd=tree, check=True)
+    return package
+
+
+def tree_size(root):
+    total = 0
+    for folder, _, names in os.walk(root):
+        for n in names:
+            total += os.lstat(os.path.join(folder, n)).st_size
+    return total
+
+
+def run_once(argv, cwd):
+    start = time.perf_counter()
+    proc = subprocess.Popen(argv, cwd=cwd, stdout=subprocess.DEVNULL)
+    _, status, usage = os.wait4(proc.pid, 0)
+    elapsed = time.perf_counter() - start
+    proc.returncode = os.waitstatus_to_exitcode(status)
+    if proc.returncode != 0:
+        sys.exit("%s failed with status %d" % (argv[0], proc.returncode))
+    return elapsed, usage.ru_maxrss  # kilobytes
+
+
+def main():
+    here = os.path.dirname(os.path.abspath(__file__))
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--lumra-arc", default=os.path.join(here, "..", "build", "bin", "lumra-arc"))
+    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--work", default="/dev/shm/lumra-extract-bench")
+    parser.add_argument("--keep", action="store_true", help="keep the package for the next run")
+    args = parser.parse_args()
+    for tool in ("zip", "unzip", "bsdtar"):
+        if not shutil.which(tool):
+            sys.exit("%s is missing (Debian: zip, unzip, libarchive-tools)" % tool)
+    if not os.access(args.lumra_arc, os.X_OK):
+        sys.exit("no lumra-arc at %s (build first, or pass --lumra-arc)" % args.lumra_arc)
+
+    os.makedirs(args.work, exist_ok=True)
+    package = build_package(args.work)
+    unpacked = tree_size(os.path.join(args.work, "tree"))
+    dest = os.path.join(args.work, "out")
+    tools = {
+        "lumra-arc x": lambda d: [os.path.abspath(args.lumra_arc), "x", package, "+*.*/+" + d],
+        "bsdtar -xf": lambda d: ["bsdtar", "-xf", package, "-C", d],
+        "unzip -q": lambda d: ["unzip", "-q", package, "-d", d],
+    }
+    results = {name: [] for name in tools}
+    for run in range(args.runs + 1):  # the first round warms the page cache and is not counted
+        for name, argv in tools.items():
+            shutil.rmtree(dest, ignore_errors=True)
+            os.makedirs(dest)
+            elapsed, rss = run_once(argv(dest), args.work)
+            if name == "lumra-arc x" and run == 0 and tree_size(dest) != unpacked:
+                sys.exit("lumra-arc extracted %d bytes, expected %d" % (tree_size(dest), unpacked))
+            if run > 0:
+                results[name].append((elapsed, rss))
+    shutil.rmtree(dest, ignore_errors=True)
+
+    print("package: %s, %.1f MB packed, %.1f MB unpacked, %d files; %d runs each, medians"
+          % (package, os.path.getsize(package) / 1e6, unpacked / 1e6, SMALL_FILES + LARGE_TEXT + LARGE_BINARY + 1,
+             args.runs))
+    base = statistics.median(t for t, _ in results["bsdtar -xf"])
+    for name, runs in results.items():
+        t = statistics.median(x for x, _ in runs)
+        rss = max(r for _, r in runs)
+        print("%-12s %7.3f s  %7.1f MB/s  %5.2f x bsdtar time  peak RSS %6.1f MB"
+              % (name, t, unpacked / 1e6 / t, t / base, rss / 1024))
+    if not args.keep:
+        shutil.rmtree(args.work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()
