@@ -91,6 +91,7 @@ void translate(const SDL_Event& e) {
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
       const SDL_Keysym& k = e.key.keysym;
+      g_sdl2.key_mod = k.mod;
       const int32_t vk = virtual_key(k.sym, k.scancode, (k.mod & KMOD_NUM) != 0);
       if (!vk) break;
       const bool down = e.type == SDL_KEYDOWN;
@@ -102,7 +103,7 @@ void translate(const SDL_Event& e) {
     case SDL_TEXTINPUT: {
       // Alt without Ctrl (and without AltGr, which SDL reports as the mode key) types menu
       // mnemonics, not text.
-      const SDL_Keymod mod = SDL_GetModState();
+      const Uint16 mod = g_sdl2.key_mod;
       const bool system = (mod & KMOD_ALT) && !(mod & KMOD_CTRL) && !(mod & KMOD_MODE);
       send_text(e.text.text, system);
       break;

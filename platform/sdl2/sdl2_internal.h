@@ -18,6 +18,9 @@ struct Sdl2State {
   SDL_Renderer* renderer;  // software renderer path only
   SDL_Texture* texture;
   SDL_Cursor* cursors[2];  // arrow, hand; created on first use
+  // Modifiers as of the latest key event translated. SDL's own state runs ahead of its queue
+  // (a whole batch of X events is read at once), so text input is judged by this instead.
+  Uint16 key_mod;
 };
 extern Sdl2State g_sdl2;
 

@@ -8,6 +8,7 @@ LUMRA_PACKAGES=(
   zlib1g-dev libminizip-dev
   zip unzip libarchive-tools python3
   xvfb xauth
+  libsdl2-dev libx11-dev xdotool x11-apps console-setup-linux
 )
 
 # Installs whatever of the given packages is missing (as root, or through sudo).
