@@ -159,7 +159,7 @@ inline std::vector<char> selection(const std::vector<std::string>& entries) {
 // Every regular file below `root` as relative path -> contents.
 inline void collect_tree(const std::string& root, const std::string& rel, std::vector<std::pair<std::string, Bytes>>* out) {
   base::DynArray listing{};
-  if (!list_files(&listing, (root + "/" + rel + "*.*").c_str(), 0, kListFiles)) return;
+  list_files(&listing, (root + "/" + rel + "*.*").c_str(), 0, kListFiles);
   uint8_t* at = nullptr;
   while (base::array_next(&listing, &at)) {
     const auto* e = reinterpret_cast<const ListingEntry*>(at);
