@@ -149,6 +149,18 @@ BENCHMARK(BM_RefreshAll)
     ->Iterations(1)
     ->Unit(benchmark::kMicrosecond);
 
+// A 16 x 16 refresh in a screen-sized window: what draw-through costs per primitive.
+void BM_RefreshSmallRect(benchmark::State& state) {
+  const auto path = static_cast<PresentPath>(state.range(0));
+  report(state, per_op_in_child(path, 1280, 1024, 2000, [](int64_t i) {
+           const auto shade = static_cast<uint8_t>(i);
+           const int32_t x = static_cast<int32_t>(i % 64) * 16;
+           graphics::buffer_fill(&graphics::g_graphics.gwin.wmpaintdc, platform::Rect{x, 100, 16, 16}, shade, shade, shade);
+           graphics::refresh_rect(x, 100, 16, 16);
+         }));
+}
+BENCHMARK(BM_RefreshSmallRect)->ArgName("renderer")->Arg(0)->Arg(1)->UseManualTime()->Iterations(1)->Unit(benchmark::kMicrosecond);
+
 double median_ms(std::vector<int64_t> v) {
   if (v.empty()) return 0;
   std::sort(v.begin(), v.end());
