@@ -190,9 +190,9 @@ TEST(Hostile, TruncatedAndLyingZipDirectories) {
   ASSERT_EQ(arc(kActionAddTree, s.dir / "good.zip", {"+" + bs(s.dir / "src") + "\\*.*/+"}), 1);
   const Bytes good = read_file(s.dir / "good.zip");
   const Patched patches[] = {
-      {"cut in the end record", [](Bytes& z) { z.resize(z.size() - 10); }},
-      {"cut in the directory", [](Bytes& z) { z.resize(central_records(z)[4] + 20); }},
-      {"cut in the data", [](Bytes& z) { z.resize(z.size() / 2); }},
+      {"cut in the end record", [](Bytes& z) { z.erase(z.end() - 10, z.end()); }},
+      {"cut in the directory", [](Bytes& z) { z.erase(z.begin() + static_cast<long>(central_records(z)[4]) + 20, z.end()); }},
+      {"cut in the data", [](Bytes& z) { z.erase(z.begin() + static_cast<long>(z.size() / 2), z.end()); }},
       {"count larger than the directory",
        [](Bytes& z) {
          z[z.size() - 22 + 8] += 5;
