@@ -23,6 +23,7 @@ void graphics_reset() {
   buffer_release(&g_graphics.gwin.wmpaintdc);
   base::heap_free(g_graphics.gwin.wmpaintbmp);
   platform::set_window_procedure(nullptr);
+  draw_state_reset(&g_graphics.draw);
   g_graphics = start_state();
 }
 

@@ -1,7 +1,8 @@
 // The graphics subsystem's globals in one place (the window record `gwin`, the key queue, the
-// tooltips, the viewport), with the reset tests use. Single-threaded; lives for the run.
+// tooltips, the viewport, the drawing state), with the reset tests use. Single-threaded; lives for the run.
 #pragma once
 
+#include "framework/graphics/draw_state.h"
 #include "framework/graphics/key_queue.h"
 #include "framework/graphics/tooltips.h"
 #include "framework/graphics/viewport.h"
@@ -14,6 +15,7 @@ struct GraphicsState {
   KeyQueue keys;
   Tooltips tooltips;
   Viewport viewport;
+  DrawState draw;
 };
 extern GraphicsState g_graphics;
 

@@ -158,6 +158,7 @@ void open_window(const char* title, int32_t width, int32_t height, int32_t menu,
 
   g.colour_count = kColourCountCode;
   make_back_buffer(logical_width, logical_height);
+  fill_device_colour_table();
   g.full_clip = ClipRect{0, 0, logical_width - 1, logical_height - 1};
 
   set_viewport(0, 0, logical_width - 1, logical_height - 1);
@@ -190,8 +191,9 @@ int32_t draw_through() { return gwin().draw_through; }
 
 void clear_window() {
   Gwin& g = gwin();
-  // The rest of the drawing state (text colour, line style, text style) joins this reset with
-  // the drawing modules that keep it.
+  // The text style joins this reset with the text module that keeps it.
+  set_text_colour(15);
+  set_line_style(kStyleSolid, 1);
   set_viewport(0, 0, max_x(), max_y());
   const platform::Rect clip{g.full_clip.left, g.full_clip.top, g.full_clip.right - g.full_clip.left,
                             g.full_clip.bottom - g.full_clip.top};
