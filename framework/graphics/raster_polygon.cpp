@@ -30,12 +30,12 @@ struct Edge {
 struct Crossing {
   int64_t x;  // first pixel at or right of the crossing
   int32_t direction;
+  uint32_t edge;
 };
 
-// Edges, the active list and the crossings of one row, in one heap block.
+// Edges and the crossings of the active ones, in one heap block.
 struct Scan {
   Edge* edges;
-  uint32_t* active;
   Crossing* crossings;
   size_t edge_count;
   void* block;
@@ -49,14 +49,13 @@ void scan_release(Scan* s) {
 int scan_setup(Scan* s, const Point64* points, size_t count) {
   *s = Scan{};
   if (count < 3 || !points) return 1;  // no interior
-  size_t each = sizeof(Edge) + sizeof(uint32_t) + sizeof(Crossing);
+  size_t each = sizeof(Edge) + sizeof(Crossing);
   size_t bytes = 0;
   if (count > UINT32_MAX || !base::checked_mul(count, each, &bytes)) return 0;
   s->block = base::heap_alloc(bytes);
   if (!s->block) return 0;
   s->edges = static_cast<Edge*>(s->block);
   s->crossings = reinterpret_cast<Crossing*>(s->edges + count);
-  s->active = reinterpret_cast<uint32_t*>(s->crossings + count);
   for (size_t i = 0; i < count; ++i) {
     const Point64 a = points[i], b = points[(i + 1) % count];
     if (a.y == b.y) continue;
@@ -66,6 +65,39 @@ int scan_setup(Scan* s, const Point64* points, size_t count) {
   }
   std::sort(s->edges, s->edges + s->edge_count, [](const Edge& l, const Edge& r) { return l.y_top < r.y_top; });
   return 1;
+}
+
+// The first pixel at or right of where row y meets the edge: x_top + ceil((y - y_top) dx / dy),
+// in 64 bits while the product fits (any polygon on screen), else in 128.
+int64_t crossing_x(const Edge& e, int64_t y) {
+  int64_t product = 0;
+  if (!__builtin_mul_overflow(y - e.y_top, e.dx, &product)) {
+    int64_t q = product / e.dy;
+    if (product % e.dy != 0 && product > 0) ++q;
+    int64_t x = 0;
+    if (!__builtin_add_overflow(q, e.x_top, &x)) return x;
+  }
+  return clamp64(ceil_div(static_cast<Int128>(y - e.y_top) * e.dx, e.dy) + e.x_top);
+}
+
+// The active edges keep last row's crossing order, which changes little from row to row, so an
+// insertion sort is close to linear; a row that needs many moves (a hostile polygon) is sorted
+// outright instead.
+void sort_crossings(Crossing* c, size_t n) {
+  size_t budget = 8 * n + 64;
+  for (size_t i = 1; i < n; ++i) {
+    const Crossing item = c[i];
+    size_t j = i;
+    for (; j > 0 && c[j - 1].x > item.x; --j) {
+      if (budget-- == 0) {
+        c[j] = item;
+        std::sort(c, c + n, [](const Crossing& l, const Crossing& r) { return l.x < r.x; });
+        return;
+      }
+      c[j] = c[j - 1];
+    }
+    c[j] = item;
+  }
 }
 
 // Calls emit(y, x0, x1) for the inside runs [x0, x1) of rows first .. end - 1, in row order.
@@ -78,17 +110,17 @@ void scan_rows(Scan* s, FillRule rule, int64_t first, int64_t end, Emit emit) {
   end = std::min(end, highest);
   size_t next = 0, active = 0;
   for (int64_t y = first; y < end; ++y) {
-    for (; next < s->edge_count && s->edges[next].y_top <= y; ++next) s->active[active++] = static_cast<uint32_t>(next);
-    size_t kept = 0, crossings = 0;
-    for (size_t i = 0; i < active; ++i) {
-      const Edge& e = s->edges[s->active[i]];
-      if (e.y_bottom <= y) continue;
-      s->active[kept++] = s->active[i];
-      const Int128 offset = ceil_div(static_cast<Int128>(y - e.y_top) * e.dx, e.dy);
-      s->crossings[crossings++] = Crossing{clamp64(offset + e.x_top), e.direction};
+    for (; next < s->edge_count && s->edges[next].y_top <= y; ++next) {
+      s->crossings[active++] = Crossing{0, 0, static_cast<uint32_t>(next)};
     }
-    active = kept;
-    std::sort(s->crossings, s->crossings + crossings, [](const Crossing& l, const Crossing& r) { return l.x < r.x; });
+    size_t crossings = 0;
+    for (size_t i = 0; i < active; ++i) {
+      const Edge& e = s->edges[s->crossings[i].edge];
+      if (e.y_bottom <= y) continue;
+      s->crossings[crossings++] = Crossing{crossing_x(e, y), e.direction, s->crossings[i].edge};
+    }
+    active = crossings;
+    sort_crossings(s->crossings, crossings);
     if (rule == FillRule::kAlternate) {
       for (size_t i = 0; i + 1 < crossings; i += 2) {
         if (s->crossings[i].x < s->crossings[i + 1].x) emit(y, s->crossings[i].x, s->crossings[i + 1].x);

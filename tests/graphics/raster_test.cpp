@@ -331,6 +331,27 @@ TEST(RasterPolygon, MatchesPerPixelRules) {
   }
 }
 
+TEST(RasterPolygon, ThousandsOfCrossingsPerRow) {
+  // Random vertices: every row has many crossings in a new order, so the sort of the crossings
+  // cannot lean on the previous row's order.
+  std::mt19937 random(23);
+  std::uniform_int_distribution<int64_t> coordinate(-10, 90);
+  std::vector<Point64> p(3000);
+  for (Point64& q : p) q = Point64{coordinate(random), coordinate(random)};
+  for (FillRule rule : {FillRule::kAlternate, FillRule::kWinding}) {
+    Canvas canvas(80, 60);
+    RasterTarget t = canvas.whole();
+    ASSERT_TRUE(raster_polygon(&t, p.data(), p.size(), rule, kWhite));
+    PixelSet expected;
+    for (int64_t y = 0; y < 60; ++y) {
+      for (int64_t x = 0; x < 80; ++x) {
+        if (reference_inside(p, rule, x, y)) expected.insert({x, y});
+      }
+    }
+    EXPECT_EQ(canvas.lit(), expected);
+  }
+}
+
 TEST(RasterPolygon, TopLeftConvention) {
   Canvas canvas(30, 30);
   RasterTarget t = canvas.whole();
