@@ -66,6 +66,14 @@ inline constexpr int32_t kStyleDashDotDot = 4;
 inline constexpr int32_t kStyleNull = 5;
 inline constexpr int32_t kStyleInsideFrame = 6;
 
+// Lines and polygons take points within +-kMaxCoordinate (any 32-bit coordinate plus a 32-bit
+// viewport offset is far inside); a line or polygon with a point beyond it is not drawn, so that
+// no difference of two points can overflow.
+inline constexpr int64_t kMaxCoordinate = int64_t{1} << 40;
+inline bool raster_in_range(Point64 p) {
+  return p.x >= -kMaxCoordinate && p.x <= kMaxCoordinate && p.y >= -kMaxCoordinate && p.y <= kMaxCoordinate;
+}
+
 // Pens wider than this are drawn this wide: such a pen covers every pixel of the largest buffer
 // whenever its centre line passes within half of it, and the bound keeps the exact arithmetic of
 // the pen's edge inside 128 bits.

@@ -61,6 +61,7 @@ int64_t abs64(int64_t v) { return v < 0 ? -v : v; }
 // not depend on the direction except that the start is in and the end out.
 void raster_thin_line(RasterTarget* t, Point64 a, Point64 b, uint32_t colour, int32_t style, int64_t* phase,
                       int64_t steps) {
+  if (!raster_in_range(a) || !raster_in_range(b)) return;
   const int64_t dx = b.x - a.x, dy = b.y - a.y;
   const int64_t adx = abs64(dx), ady = abs64(dy);
   int64_t n = std::max(adx, ady);
@@ -118,6 +119,7 @@ void raster_thin_line(RasterTarget* t, Point64 a, Point64 b, uint32_t colour, in
 }
 
 Point64 thin_line_pixel(Point64 a, Point64 b, int64_t i) {
+  if (!raster_in_range(a) || !raster_in_range(b)) return a;
   const int64_t dx = b.x - a.x, dy = b.y - a.y;
   const int64_t n = std::max(abs64(dx), abs64(dy));
   if (n == 0) return a;
@@ -227,7 +229,7 @@ bool far_out(Point64 p) { return abs64(p.x) > kExactRange || abs64(p.y) > kExact
 void raster_thick_line(RasterTarget* t, Point64 a, Point64 b, int64_t width, uint32_t colour) {
   const int64_t w = std::clamp<int64_t>(width, 2, kMaxPenWidth);
   const RasterClip& c = t->clip;
-  if (c.left >= c.right || c.top >= c.bottom) return;
+  if (c.left >= c.right || c.top >= c.bottom || !raster_in_range(a) || !raster_in_range(b)) return;
   if (far_out(a) || far_out(b)) {
     const long double margin = static_cast<long double>(w) / 2 + 2;
     long double ax = static_cast<long double>(a.x), ay = static_cast<long double>(a.y);

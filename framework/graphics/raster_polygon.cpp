@@ -49,6 +49,9 @@ void scan_release(Scan* s) {
 int scan_setup(Scan* s, const Point64* points, size_t count) {
   *s = Scan{};
   if (count < 3 || !points) return 1;  // no interior
+  for (size_t i = 0; i < count; ++i) {
+    if (!raster_in_range(points[i])) return 1;  // not drawn
+  }
   size_t each = sizeof(Edge) + sizeof(Crossing);
   size_t bytes = 0;
   if (count > UINT32_MAX || !base::checked_mul(count, each, &bytes)) return 0;

@@ -439,6 +439,24 @@ TEST(RasterFill, RowRunsOfEveryLengthAndPadding) {
   }
 }
 
+TEST(RasterRange, PointsBeyondTheCoordinateRangeDrawNothing) {
+  const Point64 far{INT64_MIN, INT64_MAX};
+  const Point64 near_end{kMaxCoordinate, 6};
+  Canvas canvas(20, 10);
+  RasterTarget t = canvas.whole();
+  int64_t phase = 0;
+  raster_thin_line(&t, far, {5, 5}, kWhite, kStyleSolid, &phase);
+  raster_thick_line(&t, {5, 5}, far, 5, kWhite);
+  const Point64 polygon[] = {{0, 0}, {19, 0}, far};
+  EXPECT_TRUE(raster_polygon(&t, polygon, 3, FillRule::kAlternate, kWhite));
+  EXPECT_TRUE(canvas.lit().empty());
+  EXPECT_EQ(thin_line_pixel(far, {0, 0}, 3).x, far.x);
+  // The edge of the range still draws.
+  raster_thin_line(&t, {-kMaxCoordinate, 5}, near_end, kWhite, kStyleSolid, &phase);
+  raster_thick_line(&t, {-kMaxCoordinate, 5}, near_end, 3, kWhite);
+  EXPECT_FALSE(canvas.lit().empty());
+}
+
 TEST(RasterTarget, ClipIsCutToTheBuffer) {
   Canvas canvas(20, 10);
   const RasterTarget t = canvas.target(INT64_MIN, -5, INT64_MAX, 1000);
