@@ -67,9 +67,10 @@ void raster_thin_line(RasterTarget* t, Point64 a, Point64 b, uint32_t colour, in
   int64_t n = std::max(adx, ady);
   if (steps >= 0 && steps < n) n = steps;
   if (n == 0) return;
-  const int64_t start_phase = *phase;
   const DashPattern* pattern = dash_pattern(style);
-  if (pattern) *phase = static_cast<int64_t>((static_cast<Int128>(start_phase) + n) % pattern->length);
+  // A caller's phase may be any number: it is taken modulo the pattern, never below 0.
+  const int64_t start_phase = pattern ? ((*phase % pattern->length) + pattern->length) % pattern->length : 0;
+  if (pattern) *phase = (start_phase + n % pattern->length) % pattern->length;
   if (style == kStyleNull) return;
   bool on[24] = {};
   if (pattern) expand_pattern(*pattern, on);
@@ -106,13 +107,15 @@ void raster_thin_line(RasterTarget* t, Point64 a, Point64 b, uint32_t colour, in
   int64_t r = static_cast<int64_t>(numerator - k0 * two_n);
   const int64_t two_s = 2 * slope;
   const int64_t minor_sign = down ? -1 : 1;
+  const int64_t length = pattern ? pattern->length : 1;
+  int64_t position = (start_phase + first % length) % length;
   for (int64_t i = first; i < end; ++i) {
     const int64_t major = major0 + major_step * i;
     const int64_t minor = minor0 + minor_sign * k;
-    const bool drawn = !pattern || on[static_cast<int64_t>((static_cast<Int128>(start_phase) + i) % pattern->length)];
-    if (drawn && minor >= minor_lo && minor < minor_hi) {
+    if ((!pattern || on[position]) && minor >= minor_lo && minor < minor_hi) {
       raster_pixel(t, x_major ? major : minor, x_major ? minor : major, colour);
     }
+    if (++position == length) position = 0;
     r += two_s;
     if (down ? r >= two_n : r > 0) r -= two_n, ++k;
   }

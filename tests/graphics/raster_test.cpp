@@ -178,6 +178,18 @@ TEST(RasterThinLine, DashPatternsRunOnAcrossSegments) {
   }
 }
 
+TEST(RasterThinLine, AnyPhaseIsTakenModuloThePattern) {
+  for (int64_t phase_in : {int64_t{-1}, int64_t{-25}, INT64_MIN, INT64_MAX, int64_t{7}}) {
+    Canvas canvas(40, 3);
+    RasterTarget t = canvas.whole();
+    int64_t phase = phase_in;
+    raster_thin_line(&t, {0, 1}, {30, 1}, kWhite, kStyleDot, &phase);
+    const int64_t start = ((phase_in % 6) + 6) % 6;
+    EXPECT_EQ(phase, (start + 30) % 6);
+    for (int32_t x = 0; x < 30; ++x) ASSERT_EQ(canvas.at(x, 1) != 0, (start + x) % 6 < 3) << phase_in << " " << x;
+  }
+}
+
 TEST(RasterThinLine, StyleCountsMajorAxisStepsAndNullPaintsNothing) {
   Canvas canvas(40, 40);
   RasterTarget t = canvas.whole();
