@@ -141,6 +141,8 @@ int run_extract(Command& c) {
   for (;;) {
     const int got = source_next(&s);
     if (got < 0) result = 0;
+    // Action -1 promises a member: an empty slot must not pass for an empty member.
+    if (got == 0 && c.action == kActionToMemory) result = fail("no member matches the selection");
     if (got <= 0) break;
     const int index = selection_find(c.entries, s.name);
     if (index < 0) continue;

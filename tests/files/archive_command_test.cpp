@@ -371,6 +371,11 @@ TEST(ArchiveCommand, ActionMinusOneReadsTheFirstSelectedMemberIntoMemory) {
     ASSERT_EQ(h.unpacked_size, want.size());
     EXPECT_TRUE(std::equal(want.begin(), want.end(), data));
     base::heap_free(data);
+    const std::vector<char> none = selection({"*.none"});
+    EXPECT_EQ(archive_command_internal(kActionToMemory, archive.c_str(), 1, none.data(), 0, nullptr, nullptr, 32, 0,
+                                       kFormatDetect, &h, &data),
+              0);
+    EXPECT_EQ(data, nullptr);
   }
 }
 

@@ -67,9 +67,18 @@ void clear_progress(Cli& cli) {
   cli.line_shown = false;
 }
 
+// Control characters in a member name would break the one-line-per-member listing.
+std::string printable(const char* name) {
+  std::string out = name ? name : "";
+  for (char& c : out) {
+    if (static_cast<unsigned char>(c) < 32 || c == 127) c = '?';
+  }
+  return out;
+}
+
 void print_member(const ProgressInfo& info) {
   const DosCalendar t = unpack_dos_time(info.header->dos_time);
-  std::printf("%s\t%u\t%u\t%04u-%02u-%02u %02u:%02u:%02u\n", info.name, info.header->unpacked_size,
+  std::printf("%s\t%u\t%u\t%04u-%02u-%02u %02u:%02u:%02u\n", printable(info.name).c_str(), info.header->unpacked_size,
               info.header->record_length, t.year, t.month, t.day, t.hour, t.minute, t.second);
 }
 
@@ -94,7 +103,7 @@ int progress(int code, void* data, const ProgressInfo& info) {
   if (now - cli.last_shown_ms < 200) return 1;
   cli.last_shown_ms = now;
   std::fprintf(stderr, "\r\033[Klumra-arc: %llu members  %.60s", static_cast<unsigned long long>(cli.members),
-               info.name ? info.name : "");
+               printable(info.name).c_str());
   cli.line_shown = true;
   return 1;
 }
