@@ -2,7 +2,6 @@
 // (exit 1), the listing format, every action, and its peak memory on a large package.
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <sstream>
 
 #include "tests/files/files_test_support.h"
@@ -23,6 +22,22 @@ std::vector<std::string> lines(const std::string& text) {
   std::string line;
   while (std::getline(in, line)) out.push_back(line);
   return out;
+}
+
+std::vector<std::string> fields(const std::string& line) {
+  std::vector<std::string> out(1);
+  for (const char c : line) {
+    if (c == '\t') {
+      out.emplace_back();
+    } else {
+      out.back().push_back(c);
+    }
+  }
+  return out;
+}
+
+bool is_number(const std::string& s) {
+  return !s.empty() && s.find_first_not_of("0123456789") == std::string::npos;
 }
 
 TEST(LumraArc, Help) {
@@ -83,9 +98,18 @@ TEST(LumraArc, EveryActionFromTheShell) {
   ASSERT_EQ(l.status, 0) << l.out;
   const auto listing = lines(l.out);
   ASSERT_EQ(listing.size(), 3u) << l.out;
-  EXPECT_TRUE(std::regex_match(listing[0], std::regex("src\\\\a\\.txt\t40000\t[0-9]+\t2022-03-04 05:06:08"))) << listing[0];
-  EXPECT_TRUE(std::regex_match(listing[1], std::regex("src\\\\sub\\\\b\\.bin\t20000\t[0-9]+\t.*"))) << listing[1];
-  EXPECT_TRUE(std::regex_match(listing[2], std::regex("2 members, 60000 bytes unpacked, [0-9]+ bytes stored")));
+  const auto first = fields(listing[0]);
+  ASSERT_EQ(first.size(), 4u) << listing[0];
+  EXPECT_EQ(first[0], "src\\a.txt");
+  EXPECT_EQ(first[1], "40000");
+  EXPECT_TRUE(is_number(first[2]));
+  EXPECT_EQ(first[3], "2022-03-04 05:06:08");
+  const auto second = fields(listing[1]);
+  ASSERT_EQ(second.size(), 4u) << listing[1];
+  EXPECT_EQ(second[0], "src\\sub\\b.bin");
+  EXPECT_EQ(second[1], "20000");
+  EXPECT_EQ(listing[2].find("2 members, 60000 bytes unpacked, "), 0u) << listing[2];
+  EXPECT_EQ(listing[2].substr(listing[2].size() - 13), " bytes stored");
 
   ASSERT_EQ(arc({"x", "../p.kx", "-k", "9"}, (make_dirs(dir / "x"), dir / "x")).status, 0);
   EXPECT_EQ(read_file(dir / "x/src/sub/b.bin"), read_file(dir / "src/sub/b.bin"));
