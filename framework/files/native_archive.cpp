@@ -190,42 +190,73 @@ int native_read_block(NativeReader* r, uint8_t* out, uint8_t* scratch, uint32_t*
   BlockHead b{};
   if (!next_block_head(r, &b)) return 0;
   const uint64_t data_at = r->block_pos + kBlockHeaderSize;
-  bool ok = false;
-  size_t written = 0;
   if (b.method == kBlockStored) {
     if (!read_at(r, data_at, out, b.unpacked)) return 0;
     unscramble(out, b.unpacked, r->key);
-    ok = true;
-    written = b.unpacked;
   } else {
     if (b.data_length > kWorkBufferSize) return fail("block larger than the reader's buffer");
     if (!read_at(r, data_at, scratch, b.data_length)) return 0;
     unscramble(scratch, b.data_length, r->key);
-    switch (b.method) {
-      case kBlockRunLength:
-        ok = base::rle_decode(scratch, b.data_length, out, b.unpacked, &written);
-        break;
-      case 2:
-      case 4:
-      case 8:
-        ok = base::lzw_decode(scratch, b.data_length, out, b.unpacked, &written);
-        break;
-      case kBlockZlibDefault:
-      case kBlockZlibFast:
-      case kBlockZlibBest: {
-        uLongf length = b.unpacked;
-        ok = uncompress(out, &length, scratch, b.data_length) == Z_OK;
-        written = length;
-        break;
-      }
-      default:
-        return failf("unknown block method %u", b.method);
-    }
+    if (!native_decode_block(b.method, scratch, b.data_length, out, b.unpacked)) return 0;
   }
-  if (!ok || written != b.unpacked) return failf("block (method %u) does not decode to its %u bytes", b.method, b.unpacked);
   r->block_pos = data_at + b.data_length;
   r->unpacked_left -= b.unpacked;
   *produced = b.unpacked;
+  return 1;
+}
+
+bool native_decode_block(uint32_t method, const uint8_t* data, uint32_t length, uint8_t* out, uint32_t unpacked) {
+  bool ok = false;
+  size_t written = 0;
+  switch (method) {
+    case kBlockStored:
+      ok = length == unpacked;
+      if (ok && unpacked) std::memcpy(out, data, unpacked);
+      written = unpacked;
+      break;
+    case kBlockRunLength:
+      ok = base::rle_decode(data, length, out, unpacked, &written);
+      break;
+    case 2:
+    case 4:
+    case 8:
+      ok = base::lzw_decode(data, length, out, unpacked, &written);
+      break;
+    case kBlockZlibDefault:
+    case kBlockZlibFast:
+    case kBlockZlibBest: {
+      uLongf produced = unpacked;
+      ok = uncompress(out, &produced, data, length) == Z_OK;
+      written = produced;
+      break;
+    }
+    default:
+      return failf("unknown block method %u", method);
+  }
+  if (!ok || written != unpacked) return failf("block (method %u) does not decode to its %u bytes", method, unpacked);
+  return true;
+}
+
+int native_read_stream_block(base::MemStream* s, uint8_t* out, uint32_t capacity, uint32_t* produced) {
+  *produced = 0;
+  const int32_t start = base::stream_tell(s);
+  uint8_t head[kBlockHeaderSize];
+  if (!base::stream_read(s, head, sizeof head)) return fail("stream ends inside a block header");
+  const uint16_t method = base::load_u16le(head);
+  const uint16_t unpacked = base::load_u16le(head + 2);
+  const uint32_t length = method == kBlockStored ? unpacked : base::load_u16le(head + 4);
+  // The data is decoded where it lies: the stream's bytes are contiguous.
+  if (unpacked == 0 || unpacked > capacity || base::stream_remaining(s) < length) {
+    base::stream_seek(s, start, 0);
+    return unpacked == 0 || unpacked > capacity ? failf("block of %u bytes does not fit its %u-byte place", unpacked, capacity)
+                                                : fail("stream ends inside a block");
+  }
+  if (!native_decode_block(method, s->data + base::stream_tell(s), length, out, unpacked)) {
+    base::stream_seek(s, start, 0);
+    return 0;
+  }
+  base::stream_seek(s, static_cast<int32_t>(length), 1);
+  *produced = unpacked;
   return 1;
 }
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "framework/base/memstream.h"
 #include "framework/files/member_header.h"
 
 namespace lumra::files {
@@ -66,6 +67,15 @@ int native_next(NativeReader* r, MemberHeader* h);
 // `scratch` (kWorkBufferSize bytes). 1 with *produced > 0, or 0 with a reason; after a failure
 // the reader still stands before the block, so it can be read again.
 int native_read_block(NativeReader* r, uint8_t* out, uint8_t* scratch, uint32_t* produced);
+
+// Decodes `length` bytes of block data stored by `method` into exactly `unpacked` bytes of `out`.
+// False with a reason for an unknown method or data that does not decode to that size.
+bool native_decode_block(uint32_t method, const uint8_t* data, uint32_t length, uint8_t* out, uint32_t unpacked);
+
+// Reads one block (never scrambled) at a memory stream's position into `out`, which has room
+// for `capacity` bytes: 1 with *produced > 0, or 0 with a reason, the stream then standing
+// before the block. A block that would not fit `capacity` or runs past the stream is refused.
+int native_read_stream_block(base::MemStream* s, uint8_t* out, uint32_t capacity, uint32_t* produced);
 
 // The next block as stored, block header included, its data re-scrambled from the reader's key
 // to `target_key`: *length bytes in `out` (room for kBlockHeaderSize + 65535). *unpacked receives
