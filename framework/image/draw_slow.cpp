@@ -1,0 +1,281 @@
+// The slow path: every destination pixel is worked out here, in a 24-bit bottom-up band buffer
+// (with a mask half when needed) that stays below 4 MiB and is output like the fast path. Shrinking
+// horizontally averages the source pixels of each destination pixel; palette images use per-entry
+// caches of colour numbers; every pixel passes the drawing state's pixel filters.
+#include <algorithm>
+#include <cstring>
+
+#include "framework/base/bytes.h"
+#include "framework/base/heap.h"
+#include "framework/graphics/back_buffer.h"
+#include "framework/graphics/colour.h"
+#include "framework/graphics/draw_state.h"
+#include "framework/graphics/pixel_filter.h"
+#include "framework/image/colour_match.h"
+#include "framework/image/draw_internal.h"
+
+namespace lumra::image::draw_detail {
+namespace {
+
+constexpr int32_t kColours = kWindowColours;
+// A band this small is not worth drawing through: allocation failures stop shrinking it here.
+constexpr int64_t kSmallestBand = 4096;
+
+uint32_t palette_value(const Image* img, const uint8_t* row, int64_t c) {
+  switch (img->format) {
+    case Mono1: return row[c >> 3] >> (7 - (c & 7)) & 1;
+    case Gray4:
+    case Indexed4: return c & 1 ? row[c >> 1] & 15u : static_cast<uint32_t>(row[c >> 1] >> 4);
+    default: return row[c];
+  }
+}
+
+int32_t dither_kind(int32_t colour_mode) {
+  switch (colour_mode) {
+    case kDrawMono: return kDitherMono;
+    case kDrawGrayDither: return kDitherGray;
+    default: return kDitherColour;
+  }
+}
+
+struct Band {
+  Plan* p;
+  uint8_t* image_row;
+  uint8_t* mask_row;
+  int32_t* dither_cache;
+  int32_t* colour_cache;
+};
+
+inline void put_bgr(const Band& b, int32_t x, uint32_t colour) {
+  uint8_t* o = b.image_row + static_cast<size_t>(x - b.p->vx0) * 3;
+  o[0] = static_cast<uint8_t>(colour >> 16);
+  o[1] = static_cast<uint8_t>(colour >> 8);
+  o[2] = static_cast<uint8_t>(colour);
+  if (b.p->masked) {
+    uint8_t* m = b.mask_row + static_cast<size_t>(x - b.p->vx0) * 3;
+    m[0] = m[1] = m[2] = 0;
+  }
+}
+
+void put_number(const Band& b, int32_t x, int32_t y, int32_t number) {
+  if (b.p->filters) {
+    number = graphics::filter_pixel(x, y, number, true);
+    if (number < 0) return;
+  }
+  put_bgr(b, x, number_colour(number, kColours));
+}
+
+void put_true(const Band& b, int32_t x, int32_t y, uint32_t colour) {
+  // The filters see the pixel's 16-bit colour number; only suppression is taken from them.
+  if (b.p->filters && graphics::filter_pixel(x, y, nearest_colour(colour, kColours), true) < 0) return;
+  put_bgr(b, x, colour);
+}
+
+// One source pixel drawn as it is: transparency, then the caches or the per-pixel match.
+void single(const Band& b, int32_t x, int32_t y, int64_t c, int64_t r) {
+  const Plan& p = *b.p;
+  const Image* img = p.img;
+  const uint8_t* row = img->pixels + r * img->stride;
+  const int32_t mode = p.colour_mode;
+  if (img->format != Rgb32) {
+    const uint32_t v = palette_value(img, row, c);
+    if (p.masked && p.entry_clear[v]) return;
+    if (mode == kDrawTrueColour) return put_true(b, x, y, p.entry_colour[v]);
+    if (b.dither_cache) return put_number(b, x, y, b.dither_cache[v * 64 + static_cast<uint32_t>(bayer_index(x, y))]);
+    return put_number(b, x, y, b.colour_cache[v]);
+  }
+  const uint32_t raw = base::load_u32le(row + c * 4);
+  const uint32_t colour = raw & 0xFFFFFF;
+  if (p.masked && pixel_clear(p, raw, colour)) return;
+  switch (mode) {
+    case kDrawTrueColour: return put_true(b, x, y, colour);
+    case kDrawGray: return put_number(b, x, y, nearest_gray(colour, kColours));
+    case kDrawNearest: return put_number(b, x, y, nearest_colour(colour, kColours));
+    default: {
+      const bool white = brightness8(colour) * 64 / 255 > kBayer[bayer_index(x, y)];
+      return put_number(b, x, y, white ? white_number(kColours) : 0);
+    }
+  }
+}
+
+// The mean colour of a destination pixel's source pixels, by colour mode.
+void averaged(const Band& b, int32_t x, int32_t y, uint32_t mean) {
+  const int32_t i = bayer_index(x, y);
+  switch (b.p->colour_mode) {
+    case kDrawTrueColour: return put_true(b, x, y, mean);
+    case kDrawMono: return put_number(b, x, y, dither_entry(mean, kDitherMono, kColours, i));
+    case kDrawGray:
+    case kDrawGrayDither: return put_number(b, x, y, nearest_gray(mean, kColours));
+    case kDrawNearest: return put_number(b, x, y, nearest_colour(mean, kColours));
+    default: return put_number(b, x, y, dither_entry(mean, kDitherColour, kColours, i));
+  }
+}
+
+struct Sums {
+  uint64_t* red;
+  uint64_t* green;
+  uint64_t* blue;
+  uint64_t* count;
+};
+
+// Adds source row r over the column groups first[i]..last[i] (contiguous, in order).
+void gather_row(const Plan& p, const int32_t* first, const int32_t* last, int32_t vw, int64_t r, Sums* s) {
+  const Image* img = p.img;
+  const uint8_t* row = img->pixels + r * img->stride;
+  const bool clear_used = p.masked;
+  if (img->format == Rgb32 && !clear_used) {
+    const uint8_t* q = row + static_cast<int64_t>(first[0]) * 4;
+    for (int32_t i = 0; i < vw; ++i) {
+      uint32_t sr = 0, sg = 0, sb = 0;
+      const int32_t n = last[i] - first[i] + 1;
+      for (int32_t k = 0; k < n; ++k, q += 4) sr += q[0], sg += q[1], sb += q[2];
+      s->red[i] += sr, s->green[i] += sg, s->blue[i] += sb, s->count[i] += static_cast<uint32_t>(n);
+    }
+    return;
+  }
+  for (int32_t i = 0; i < vw; ++i) {
+    for (int64_t c = first[i]; c <= last[i]; ++c) {
+      uint32_t colour = 0;
+      bool clear = false;
+      if (img->format == Rgb32) {
+        const uint32_t raw = base::load_u32le(row + c * 4);
+        colour = raw & 0xFFFFFF;
+        clear = clear_used && pixel_clear(p, raw, colour);
+      } else {
+        const uint32_t v = palette_value(img, row, c);
+        colour = p.entry_colour[v];
+        clear = clear_used && p.entry_clear[v];
+      }
+      if (clear) continue;
+      s->red[i] += colour & 255, s->green[i] += colour >> 8 & 255, s->blue[i] += colour >> 16 & 255;
+      s->count[i]++;
+    }
+  }
+}
+
+// The band's rows onto the back buffer: the mask ANDed, then the image ORed; or copied.
+void output_band(Plan* p, const uint8_t* image, const uint8_t* mask, int64_t row_size, int32_t top, int32_t rows) {
+  graphics::PaintBuffer* buffer = p->target.buffer;
+  for (int32_t k = 0; k < rows; ++k) {
+    const int32_t y = top + k;
+    const int64_t at = static_cast<int64_t>(rows - 1 - k) * row_size;
+    const uint8_t* in = image + at;
+    const uint8_t* m = mask + at;
+    for_each_span(p->target, y, p->vx0, p->vx1, [&](int32_t a, int32_t b) {
+      uint8_t* d = graphics::buffer_pixel(buffer, a, y);
+      const size_t from = static_cast<size_t>(a - p->vx0) * 3, n = static_cast<size_t>(b - a) * 3;
+      if (!p->masked) {
+        std::memcpy(d, in + from, n);
+      } else {
+        for (size_t j = 0; j < n; ++j) d[j] = static_cast<uint8_t>((d[j] & m[from + j]) | in[from + j]);
+      }
+      touch(&p->target.touched, a, y, b, y + 1);
+    });
+  }
+}
+
+}  // namespace
+
+int draw_slow(Plan* p) {
+  Image* img = p->img;
+  const int32_t vw = p->vx1 - p->vx0, vh = p->vy1 - p->vy0;
+  const int64_t row_size = (static_cast<int64_t>(vw) * 3 + 3) & ~int64_t{3};
+  const int64_t halves = p->masked ? 2 : 1;
+  int64_t band_rows = std::min<int64_t>(vh, std::max<int64_t>((kBandLimit - 1) / (row_size * halves), 1));
+  uint8_t* band = work_buffer(static_cast<size_t>(band_rows * row_size * halves));
+  while (!band && band_rows > 1 && band_rows * row_size * halves >= kSmallestBand) {
+    --band_rows;
+    band = work_buffer(static_cast<size_t>(band_rows * row_size * halves));
+  }
+  if (!band) return 0;
+  uint8_t* mask = band + band_rows * row_size;
+
+  const int32_t mode = p->colour_mode;
+  if (p->entries && mode != kDrawTrueColour) {
+    if (mode == kDrawMono || mode == kDrawGrayDither || mode == kDrawColourDither) {
+      img->ditherCache = static_cast<int32_t*>(base::heap_alloc(static_cast<size_t>(p->entries) * 64 * sizeof(int32_t)));
+      if (!img->ditherCache) return 0;
+      for (int32_t e = 0; e < p->entries; ++e) {
+        dither_pattern(img->ditherCache + e * 64, p->entry_colour[e], dither_kind(mode), kColours);
+      }
+    } else {
+      img->colourCache = static_cast<int32_t*>(base::heap_alloc(static_cast<size_t>(p->entries) * sizeof(int32_t)));
+      if (!img->colourCache) return 0;
+      for (int32_t e = 0; e < p->entries; ++e) {
+        img->colourCache[e] = mode == kDrawGray ? nearest_gray(p->entry_colour[e], kColours)
+                                                : nearest_colour(p->entry_colour[e], kColours);
+      }
+    }
+  }
+
+  const bool averaging = p->dw < p->sw;
+  const bool row_groups = averaging && p->dh < p->sh;
+  // Per visible column: the source columns it gathers (averaging) or the one it shows.
+  const size_t per_column = 2 * sizeof(int32_t) + (averaging ? 4 * sizeof(uint64_t) : 0);
+  auto* scratch = static_cast<uint8_t*>(base::heap_alloc(static_cast<size_t>(vw) * per_column));
+  int ran = 0;
+  if (scratch) {
+    auto* first = reinterpret_cast<int32_t*>(scratch);
+    int32_t* last = first + vw;
+    Sums sums{};
+    if (averaging) {
+      auto* s = reinterpret_cast<uint64_t*>(scratch + static_cast<size_t>(vw) * 2 * sizeof(int32_t));
+      sums = Sums{s, s + vw, s + 2 * vw, s + 3 * vw};
+    }
+    for (int32_t i = 0; i < vw; ++i) {
+      const int64_t rel = p->vx0 + i - p->dx;
+      last[i] = static_cast<int32_t>(p->sx + ceil_div((rel + 1) * p->sw, p->dw) - 1);
+      first[i] = averaging ? static_cast<int32_t>(p->sx + ceil_div(rel * p->sw, p->dw)) : last[i];
+    }
+    // Colour numbers are 16-bit values while the filters look at them.
+    const int32_t old_mode = graphics::set_colour_mode(graphics::kDirectMode);
+    Band b{p, nullptr, nullptr, img->ditherCache, img->colourCache};
+    int32_t bands = 0;
+    for (int32_t top = p->vy0; top < p->vy1; top += static_cast<int32_t>(band_rows)) {
+      const int32_t rows = static_cast<int32_t>(std::min<int64_t>(band_rows, p->vy1 - top));
+      std::memset(band, 0, static_cast<size_t>(rows * row_size));
+      if (p->masked) std::memset(mask, 0xFF, static_cast<size_t>(rows * row_size));
+      for (int32_t k = 0; k < rows; ++k) {
+        const int32_t y = top + k;
+        const int64_t rel = y - p->dy;
+        const int64_t r_last = p->sy + ceil_div((rel + 1) * p->sh, p->dh) - 1;
+        const int64_t r_first = row_groups ? p->sy + ceil_div(rel * p->sh, p->dh) : r_last;
+        b.image_row = band + static_cast<int64_t>(rows - 1 - k) * row_size;
+        b.mask_row = mask + static_cast<int64_t>(rows - 1 - k) * row_size;
+        if (!averaging) {
+          for (int32_t i = 0; i < vw; ++i) single(b, p->vx0 + i, y, last[i], r_last);
+          continue;
+        }
+        std::memset(sums.red, 0, static_cast<size_t>(vw) * 4 * sizeof(uint64_t));
+        for (int64_t r = r_first; r <= r_last; ++r) gather_row(*p, first, last, vw, r, &sums);
+        const int64_t block_rows = r_last - r_first + 1;
+        for (int32_t i = 0; i < vw; ++i) {
+          const int32_t x = p->vx0 + i;
+          if ((last[i] - first[i] + 1) * block_rows == 1) {
+            single(b, x, y, last[i], r_last);
+            continue;
+          }
+          const uint64_t n = sums.count[i];
+          if (n == 0) continue;  // every pixel of the block is transparent
+          averaged(b, x, y,
+                   colour_value(static_cast<uint32_t>(sums.red[i] / n), static_cast<uint32_t>(sums.green[i] / n),
+                                static_cast<uint32_t>(sums.blue[i] / n)));
+        }
+      }
+      output_band(p, band, mask, row_size, top, rows);
+      ++bands;
+    }
+    graphics::set_colour_mode(old_mode);
+    report().band_rows = static_cast<int32_t>(band_rows);
+    report().band_count = bands;
+    base::heap_free(scratch);
+    ran = 1;
+  }
+  base::heap_free(img->ditherCache);
+  base::heap_free(img->colourCache);
+  img->ditherCache = nullptr;
+  img->colourCache = nullptr;
+  return ran;
+}
+
+}  // namespace lumra::image::draw_detail
