@@ -5,7 +5,7 @@ Builds a package of about 300 MB unpacked (thousands of small text files, some l
 and some incompressible files) with Info-ZIP zip in a tmpfs folder, then extracts it into a fresh
 folder there, the three programs taking turns, and reports the median wall time, MB/s of
 unpacked data and peak resident memory of each. Disk timings are too erratic to compare, hence
-tmpfs. Needs zip, unzip and bsdtar (Debian: zip, unzip, libarchive-tools).
+tmpfs. Needs zip, unzip, bsdtar and /usr/bin/time (Debian: zip, unzip, libarchive-tools, time).
 
 usage: bench/extract_bench.py [--lumra-arc PATH] [--runs N] [--work DIR] [--keep]
 """
@@ -68,15 +68,18 @@ def tree_size(root):
     return total
 
 
-def run_once(argv, cwd):
+def run_once(argv, cwd, work):
+    # The peak memory comes from /usr/bin/time: a child forked from this (large) Python process
+    # would report the parent's pages as its own.
+    rss_file = os.path.join(work, "rss.txt")
     start = time.perf_counter()
-    proc = subprocess.Popen(argv, cwd=cwd, stdout=subprocess.DEVNULL)
-    _, status, usage = os.wait4(proc.pid, 0)
+    status = subprocess.call(["/usr/bin/time", "-f", "%M", "-o", rss_file] + argv, cwd=cwd,
+                             stdout=subprocess.DEVNULL)
     elapsed = time.perf_counter() - start
-    proc.returncode = os.waitstatus_to_exitcode(status)
-    if proc.returncode != 0:
-        sys.exit("%s failed with status %d" % (argv[0], proc.returncode))
-    return elapsed, usage.ru_maxrss  # kilobytes
+    if status != 0:
+        sys.exit("%s failed with status %d" % (argv[0], status))
+    with open(rss_file) as f:
+        return elapsed, int(f.read().split()[-1])  # kilobytes
 
 
 def main():
@@ -87,9 +90,9 @@ def main():
     parser.add_argument("--work", default="/dev/shm/lumra-extract-bench")
     parser.add_argument("--keep", action="store_true", help="keep the package for the next run")
     args = parser.parse_args()
-    for tool in ("zip", "unzip", "bsdtar"):
+    for tool in ("zip", "unzip", "bsdtar", "/usr/bin/time"):
         if not shutil.which(tool):
-            sys.exit("%s is missing (Debian: zip, unzip, libarchive-tools)" % tool)
+            sys.exit("%s is missing (Debian: zip, unzip, libarchive-tools, time)" % tool)
     if not os.access(args.lumra_arc, os.X_OK):
         sys.exit("no lumra-arc at %s (build first, or pass --lumra-arc)" % args.lumra_arc)
 
@@ -107,7 +110,7 @@ def main():
         for name, argv in tools.items():
             shutil.rmtree(dest, ignore_errors=True)
             os.makedirs(dest)
-            elapsed, rss = run_once(argv(dest), args.work)
+            elapsed, rss = run_once(argv(dest), args.work, args.work)
             if name == "lumra-arc x" and run == 0 and tree_size(dest) != unpacked:
                 sys.exit("lumra-arc extracted %d bytes, expected %d" % (tree_size(dest), unpacked))
             if run > 0:
