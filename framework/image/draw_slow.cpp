@@ -91,10 +91,14 @@ void single(const Band& b, int32_t x, int32_t y, int64_t c, int64_t r) {
     case kDrawTrueColour: return put_true(b, x, y, colour);
     case kDrawGray: return put_number(b, x, y, nearest_gray(colour, kColours));
     case kDrawNearest: return put_number(b, x, y, nearest_colour(colour, kColours));
-    default: {
+    case kDrawMono: {
       const bool white = brightness8(colour) * 64 / 255 > kBayer[bayer_index(x, y)];
       return put_number(b, x, y, white ? white_number(kColours) : 0);
     }
+    default:
+      // Gray and colour dithers dither: a black-and-white threshold here would draw a true-colour
+      // picture in two colours beside its own averaged, colour-dithered pixels.
+      return put_number(b, x, y, dither_entry(colour, dither_kind(mode), kColours, bayer_index(x, y)));
   }
 }
 
