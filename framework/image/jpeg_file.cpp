@@ -1,0 +1,258 @@
+// JPEG reader and writer over libjpeg. The library reports errors through its error manager's
+// exit routine, which jumps back here: each library call that can fail runs in one small function
+// holding the setjmp and no C++ object, and the jump becomes false there. Nothing is printed.
+#include "framework/image/jpeg_file.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+
+// jpeglib.h needs size_t and FILE declared first.
+#include <jpeglib.h>
+
+#include "framework/base/error.h"
+#include "framework/base/heap.h"
+#include "framework/image/picture_limits.h"
+
+namespace lumra::image {
+namespace {
+
+using base::fail;
+
+struct JpegError {
+  jpeg_error_mgr manager;
+  std::jmp_buf jump;
+};
+
+[[noreturn]] void on_jpeg_error(j_common_ptr common) {
+  char message[JMSG_LENGTH_MAX];
+  (*common->err->format_message)(common, message);
+  base::failf("JPEG: %s", message);
+  std::longjmp(reinterpret_cast<JpegError*>(common->err)->jump, 1);
+}
+
+void on_jpeg_message(j_common_ptr) {}
+
+void on_progress(j_common_ptr common) {
+  if (!common->is_decompressor) return;
+  if (reinterpret_cast<j_decompress_ptr>(common)->input_scan_number > g_picture_limits.max_jpeg_scans) {
+    fail("JPEG has more scans than the limit");
+    std::longjmp(reinterpret_cast<JpegError*>(common->err)->jump, 1);
+  }
+}
+
+void setup_errors(JpegError* error) {
+  jpeg_std_error(&error->manager);
+  error->manager.error_exit = on_jpeg_error;
+  error->manager.output_message = on_jpeg_message;
+}
+
+// Everything one read owns; plain data, so it survives the jumps.
+struct JpegRead {
+  jpeg_decompress_struct info;
+  JpegError error;
+  jpeg_progress_mgr progress;
+  std::FILE* file;
+  const uint8_t* data;
+  size_t size;
+  uint8_t* line;  // one RGB scan line
+  bool created;
+};
+
+bool read_header(JpegRead* r) {
+  if (setjmp(r->error.jump)) return false;
+  jpeg_CreateDecompress(&r->info, JPEG_LIB_VERSION, sizeof(r->info));
+  r->created = true;
+  r->progress.progress_monitor = on_progress;
+  r->info.progress = &r->progress;
+  if (r->file) {
+    jpeg_stdio_src(&r->info, r->file);
+  } else {
+    jpeg_mem_src(&r->info, r->data, static_cast<unsigned long>(r->size));
+  }
+  jpeg_read_header(&r->info, TRUE);
+  return true;
+}
+
+bool start_decompress(JpegRead* r) {
+  if (setjmp(r->error.jump)) return false;
+  jpeg_start_decompress(&r->info);
+  return true;
+}
+
+bool read_lines(JpegRead* r, Image* img) {
+  if (setjmp(r->error.jump)) return false;
+  const size_t stride = static_cast<size_t>(img->stride);
+  while (r->info.output_scanline < r->info.output_height) {
+    const JDIMENSION y = r->info.output_scanline;
+    uint8_t* row = img->pixels + stride * y;
+    JSAMPROW target = img->format == Gray8 ? row : r->line;
+    if (jpeg_read_scanlines(&r->info, &target, 1) != 1) {
+      fail("JPEG: no scan line delivered");
+      return false;
+    }
+    if (img->format == Gray8) continue;
+    const uint8_t* src = r->line;
+    for (uint32_t x = 0; x < img->width; ++x, src += 3, row += 4) {
+      row[0] = src[0];
+      row[1] = src[1];
+      row[2] = src[2];
+      row[3] = 0;
+    }
+  }
+  return true;
+}
+
+bool finish_decompress(JpegRead* r) {
+  if (setjmp(r->error.jump)) return false;
+  jpeg_finish_decompress(&r->info);
+  return true;
+}
+
+int read_jpeg_from(JpegRead* r, Image* img, float* x_resolution, float* y_resolution) {
+  setup_errors(&r->error);
+  r->info.err = &r->error.manager;
+  if (!read_header(r)) return 0;
+  float x = 0, y = 0;
+  if (r->info.density_unit == 1) {
+    x = r->info.X_density;
+    y = r->info.Y_density;
+  } else if (r->info.density_unit == 2) {
+    x = static_cast<float>(r->info.X_density * 2.54);
+    y = static_cast<float>(r->info.Y_density * 2.54);
+  }
+  if (x_resolution) *x_resolution = x;
+  if (y_resolution) *y_resolution = y;
+  if (!picture_size_allowed(r->info.image_width, r->info.image_height)) return 0;
+  const bool gray = r->info.jpeg_color_space == JCS_GRAYSCALE;
+  r->info.out_color_space = gray ? JCS_GRAYSCALE : JCS_RGB;
+  if (!start_decompress(r)) return 0;
+  if (r->info.output_components != (gray ? 1 : 3) ||
+      !picture_size_allowed(r->info.output_width, r->info.output_height)) {
+    return fail("JPEG output layout is not the one asked for");
+  }
+  if (!gray) {
+    r->line = static_cast<uint8_t*>(base::heap_alloc(static_cast<size_t>(r->info.output_width) * 3));
+    if (!r->line) return fail("out of memory for a JPEG line");
+  }
+  image_free(img);
+  if (!image_allocate(img, gray ? Gray8 : Rgb32, static_cast<int32_t>(r->info.output_width),
+                      static_cast<int32_t>(r->info.output_height), 0, nullptr, 0, 0)) {
+    return 0;
+  }
+  if (!read_lines(r, img)) return 0;
+  return finish_decompress(r) ? 1 : 0;
+}
+
+void finish_read(JpegRead* r) {
+  if (r->created) jpeg_destroy_decompress(&r->info);
+  base::heap_free(r->line);
+  if (r->file) std::fclose(r->file);
+}
+
+// Everything one write owns.
+struct JpegWrite {
+  jpeg_compress_struct info;
+  JpegError error;
+  std::FILE* file;
+  uint8_t* line;
+  bool created;
+};
+
+bool write_all(JpegWrite* w, const Image* img, jpeg_destination_mgr* destination, int32_t quality,
+               int32_t x_resolution, int32_t y_resolution) {
+  if (setjmp(w->error.jump)) return false;
+  jpeg_CreateCompress(&w->info, JPEG_LIB_VERSION, sizeof(w->info));
+  w->created = true;
+  if (destination) {
+    w->info.dest = destination;
+  } else {
+    jpeg_stdio_dest(&w->info, w->file);
+  }
+  const bool gray = img->format == Gray8;
+  w->info.image_width = img->width;
+  w->info.image_height = img->height;
+  w->info.input_components = gray ? 1 : 3;
+  w->info.in_color_space = gray ? JCS_GRAYSCALE : JCS_RGB;
+  jpeg_set_defaults(&w->info);
+  if (x_resolution && y_resolution) {
+    w->info.density_unit = 1;
+    w->info.X_density = static_cast<UINT16>(x_resolution);
+    w->info.Y_density = static_cast<UINT16>(y_resolution);
+  }
+  jpeg_set_quality(&w->info, quality, FALSE);
+  jpeg_start_compress(&w->info, TRUE);
+  const size_t stride = static_cast<size_t>(img->stride);
+  while (w->info.next_scanline < w->info.image_height) {
+    const uint8_t* row = img->pixels + stride * w->info.next_scanline;
+    JSAMPROW source = w->line;
+    if (gray) {
+      source = const_cast<JSAMPROW>(row);  // libjpeg does not write through input rows
+    } else {
+      for (uint32_t x = 0; x < img->width; ++x) {
+        w->line[x * 3] = row[x * 4];
+        w->line[x * 3 + 1] = row[x * 4 + 1];
+        w->line[x * 3 + 2] = row[x * 4 + 2];
+      }
+    }
+    jpeg_write_scanlines(&w->info, &source, 1);
+  }
+  jpeg_finish_compress(&w->info);
+  return true;
+}
+
+}  // namespace
+
+int read_jpeg(Image* img, const char* path, float* x_resolution, float* y_resolution) {
+  JpegRead r{};
+  r.file = std::fopen(path, "rb");
+  if (!r.file) return base::failf("Unable to open the file \"%s\"", path);
+  const int ok = read_jpeg_from(&r, img, x_resolution, y_resolution);
+  finish_read(&r);
+  return ok;
+}
+
+int read_jpeg_memory(Image* img, const uint8_t* data, size_t size, float* x_resolution, float* y_resolution) {
+  if (!data || size == 0) return fail("JPEG: empty input");
+  JpegRead r{};
+  r.data = data;
+  r.size = size;
+  const int ok = read_jpeg_from(&r, img, x_resolution, y_resolution);
+  finish_read(&r);
+  return ok;
+}
+
+int write_jpeg(const Image* img, const char* path, jpeg_destination_mgr* destination, int32_t quality,
+               int32_t x_resolution, int32_t y_resolution) {
+  if (img->format != Gray8 && img->format != Rgb32) return fail("JPEG is written for Gray8 and Rgb32 images only");
+  if (!image_is_valid(img)) return fail("no picture to save");
+  if (img->width > JPEG_MAX_DIMENSION || img->height > JPEG_MAX_DIMENSION) return fail("picture too large for JPEG");
+  JpegWrite w{};
+  if (img->format == Rgb32) {
+    w.line = static_cast<uint8_t*>(base::heap_alloc(static_cast<size_t>(img->width) * 3));
+    if (!w.line) return fail("out of memory for a JPEG line");
+  }
+  if (!destination) {
+    w.file = std::fopen(path, "wb");
+    if (!w.file) {
+      base::heap_free(w.line);
+      return base::failf("Unable to create the file \"%s\"", path);
+    }
+  }
+  setup_errors(&w.error);
+  w.info.err = &w.error.manager;
+  bool ok = write_all(&w, img, destination, quality, x_resolution, y_resolution);
+  if (w.created) jpeg_destroy_compress(&w.info);
+  base::heap_free(w.line);
+  if (w.file) {
+    if (std::fclose(w.file) != 0 && ok) ok = fail("JPEG: the file could not be written completely");
+    if (!ok) std::remove(path);
+  }
+  return ok ? 1 : 0;
+}
+
+int save_jpeg(const Image* img, const char* path, int32_t quality, int32_t x_resolution, int32_t y_resolution) {
+  return write_jpeg(img, path, nullptr, quality, x_resolution, y_resolution);
+}
+
+}  // namespace lumra::image

@@ -1,0 +1,120 @@
+// The picture loader: one table from extension to reader, each reader turning its format's
+// resolution into dots per inch. The document and converter rows wait for the converters.
+#include "framework/image/picture_file.h"
+
+#include <strings.h>
+
+#include <cstring>
+
+#include "framework/base/bytes.h"
+#include "framework/base/error.h"
+
+namespace lumra::image {
+namespace {
+
+using base::fail;
+
+struct Resolution {
+  float x;
+  float y;
+};
+
+// A reader fills the image and, on success, the resolution. `res` starts at 0, 0.
+using Reader = int (*)(Image* img, const char* path, Resolution* res, const uint32_t* background);
+
+int load_bmp(Image* img, const char* path, Resolution* res, const uint32_t*) {
+  uint8_t header[kBmpHeaderSize];
+  if (!read_bmp(header, img, path)) return 0;
+  res->x = static_cast<float>(static_cast<int32_t>(base::load_u32le(header + 38)) * 0.0254);
+  res->y = static_cast<float>(static_cast<int32_t>(base::load_u32le(header + 42)) * 0.0254);
+  return 1;
+}
+
+int load_pcx(Image* img, const char* path, Resolution* res, const uint32_t*) {
+  uint8_t header[kPcxHeaderSize];
+  if (!read_pcx(header, img, path)) return 0;
+  *res = Resolution{75, 75};
+  return 1;
+}
+
+int load_tiff(Image* img, const char* path, Resolution* res, const uint32_t*) {
+  TiffDescription d{};
+  if (!read_tiff(&d, img, path)) return 0;
+  *res = Resolution{d.x_resolution, d.y_resolution};
+  return 1;
+}
+
+int load_png(Image* img, const char* path, Resolution* res, const uint32_t* background) {
+  float pair[2] = {0, 0};
+  if (!read_png(pair, img, path, background)) return 0;
+  *res = Resolution{pair[0], pair[1]};
+  return 1;
+}
+
+// JPEG reports through its own outputs (see load_picture).
+int load_jpeg(Image* img, const char* path, Resolution* res, const uint32_t*) {
+  return read_jpeg(img, path, &res->x, &res->y);
+}
+
+int load_document(Image*, const char*, Resolution*, const uint32_t*) {
+  return fail("documents (PDF, PostScript) need Ghostscript rendering, which is not built yet");
+}
+
+int load_through_converter(Image*, const char*, Resolution*, const uint32_t*) {
+  return fail("this picture format needs the external converter, which is not built yet");
+}
+
+struct PictureReader {
+  const char* extension;  // null: every other extension
+  Reader read;
+  bool reports_early;     // the outputs are written whatever the result (JPEG)
+};
+
+constexpr PictureReader kReaders[] = {
+    {".bmp", load_bmp, false},
+    {".pcx", load_pcx, false},
+    {".tif", load_tiff, false},
+    {".tiff", load_tiff, false},
+    {".png", load_png, false},
+    {".jpg", load_jpeg, true},
+    {".jpeg", load_jpeg, true},
+    {".pdf", load_document, false},
+    {".eps", load_document, false},
+    {".ps", load_document, false},
+    {nullptr, load_through_converter, false},
+};
+
+}  // namespace
+
+const char* picture_extension(const char* path) {
+  const char* name = path;
+  for (const char* p = path; *p; ++p) {
+    if (*p == '/' || *p == '\\') name = p + 1;
+  }
+  const char* dot = std::strrchr(name, '.');
+  return dot ? dot : name + std::strlen(name);
+}
+
+int load_picture(Image* img, const char* path, float* x_resolution, float* y_resolution, const uint32_t* background,
+                 const char* forced_extension) {
+  if (!img || !path) return fail("no image or no path");
+  const char* extension = forced_extension ? forced_extension : picture_extension(path);
+  const PictureReader* reader = kReaders;
+  while (reader->extension && strcasecmp(reader->extension, extension) != 0) ++reader;
+
+  if (reader->reports_early) {
+    // Only what the header gave is written; a 0 there, or an output never written, reads 75.
+    Resolution res{x_resolution ? *x_resolution : 0, y_resolution ? *y_resolution : 0};
+    const int ok = reader->read(img, path, &res, background);
+    if (x_resolution) *x_resolution = res.x == 0 ? 75 : res.x;
+    if (y_resolution) *y_resolution = res.y == 0 ? 75 : res.y;
+    return ok;
+  }
+  Resolution res{0, 0};
+  if (!reader->read(img, path, &res, background)) return 0;
+  if (x_resolution) *x_resolution = res.x;
+  if (y_resolution) *y_resolution = res.y;
+  return 1;
+}
+
+}  // namespace lumra::image

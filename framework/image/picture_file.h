@@ -1,0 +1,30 @@
+// Loading any supported picture by its extension, with its resolution in dots per inch, and the
+// save call of each format written. Documents (.pdf, .eps, .ps) and the other extensions, which go
+// through external converters, are not built yet: those loads fail with 0.
+#pragma once
+
+#include <cstdint>
+
+#include "framework/image/bmp_file.h"
+#include "framework/image/image.h"
+#include "framework/image/jpeg_file.h"
+#include "framework/image/pcx_file.h"
+#include "framework/image/picture_limits.h"
+#include "framework/image/png_file.h"
+#include "framework/image/tiff_file.h"
+
+namespace lumra::image {
+
+// Reads `path` into `img` by the extension of `forced_extension` (with its dot, e.g. ".png")
+// or else of the path's file name; letter case does not matter. `background` (a colour value)
+// is used by PNG only. The resolutions are written on success (JPEG: as soon as its header has
+// been read, and a 0 there becomes 75 whatever the result); any pointer but img and path may
+// be null. 1 on success, 0 with a reason.
+int load_picture(Image* img, const char* path, float* x_resolution, float* y_resolution, const uint32_t* background,
+                 const char* forced_extension);
+
+// The extension part of a file name: from the last dot of the name (after the last '/' or '\'),
+// dot included; "" when there is none.
+const char* picture_extension(const char* path);
+
+}  // namespace lumra::image

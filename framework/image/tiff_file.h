@@ -1,0 +1,38 @@
+// TIFF pictures, baseline subset: the first directory of a little- or big-endian file, strips
+// uncompressed, LZW or PackBits (with the horizontal predictor for 8-bit samples), gray, palette
+// and 8-bit RGB. Tiles, planar layouts, fax and JPEG compression are refused.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "framework/image/image.h"
+
+namespace lumra::image {
+
+// What the reader found in the file, in the order of its fields.
+struct TiffDescription {
+  uint16_t byte_order;  // 0x4949 "II" or 0x4D4D "MM"
+  uint32_t first_directory;
+  uint32_t photometric;
+  uint32_t width;
+  uint32_t height;
+  uint32_t rows_per_strip;
+  uint32_t strip_byte_count;  // the first strip's, recorded only
+  uint32_t strip_count;
+  uint32_t bits;
+  uint32_t compression;
+  float x_resolution;  // dots per inch: the file's value times the unit factor (0 without a unit)
+  float y_resolution;
+};
+
+// Limits beyond the picture's pixel count.
+inline constexpr uint32_t kTiffMaxStrips = 1u << 20;
+inline constexpr uint32_t kTiffMaxEntries = 4096;
+
+// Reads the file at `path` (framework OEM text). `description` (may be null) is zeroed first and
+// filled as far as the file was read. Everything is checked before the image is allocated.
+int read_tiff(TiffDescription* description, Image* img, const char* path);
+int read_tiff_memory(TiffDescription* description, Image* img, const uint8_t* data, size_t size);
+
+}  // namespace lumra::image

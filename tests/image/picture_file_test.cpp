@@ -1,0 +1,266 @@
+// The picture loader against reference decoders: every generated fixture is loaded by its
+// extension and must give the format expected and exactly the pixels Pillow/libtiff, ImageMagick
+// or djpeg give (alpha compositing within 1). Then the resolution rules, the routes by
+// extension, the pixel limit, and a replay of the malformed samples.
+#include <dirent.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "framework/base/error.h"
+#include "framework/image/picture_file.h"
+#include "tests/image/picture_test_support.h"
+
+namespace lumra::image {
+namespace {
+
+using namespace test_support;
+
+struct DecodeCase {
+  std::string file;
+  int32_t format;
+  bool on_white;  // load with a white background colour
+  int tolerance;
+};
+
+std::vector<DecodeCase> decode_cases() {
+  std::vector<DecodeCase> cases = {
+      {"png_c0_d1.png", Mono1, false, 0},          {"png_c0_d2.png", Gray8, false, 0},
+      {"png_c0_d4.png", Gray4, false, 0},          {"png_c0_d8.png", Gray8, false, 0},
+      {"png_c0_d16.png", Gray8, false, 0},         {"png_c2_d8.png", Rgb32, false, 0},
+      {"png_c2_d16.png", Rgb32, false, 0},         {"png_c3_d1.png", Indexed8, false, 0},
+      {"png_c3_d2.png", Indexed8, false, 0},       {"png_c3_d4.png", Indexed4, false, 0},
+      {"png_c3_d8.png", Indexed8, false, 0},       {"png_c4_d8.png", Gray8, false, 0},
+      {"png_c4_d16.png", Gray8, false, 0},         {"png_c6_d8.png", Rgb32, false, 0},
+      {"png_c6_d16.png", Rgb32, false, 0},         {"png_c0_d1_interlaced.png", Mono1, false, 0},
+      {"png_c0_d2_interlaced.png", Gray8, false, 0}, {"png_c2_d8_interlaced.png", Rgb32, false, 0},
+      {"png_c3_d4_interlaced.png", Indexed4, false, 0}, {"png_c6_d16_interlaced.png", Rgb32, false, 0},
+      {"png_c4_d8_interlaced.png", Gray8, false, 0}, {"png_c4_d8_on_white.png", Gray8, true, 1},
+      {"png_c4_d16_on_white.png", Gray8, true, 1}, {"png_c6_d8_on_white.png", Rgb32, true, 1},
+      {"png_c6_d16_on_white.png", Rgb32, true, 1}, {"png_c0_d2_trns.png", Gray8, false, 0},
+      {"png_imagemagick_rgb.png", Rgb32, false, 0},
+      {"bmp_imagemagick_bmp3.bmp", Rgb32, false, 0}, {"bmp_imagemagick_argb.bmp", Rgb32, false, 0},
+      {"pcx_1plane.pcx", Mono1, false, 0},         {"pcx_4planes.pcx", Indexed4, false, 0},
+      {"pcx_4planes_runs_cross_lines.pcx", Indexed4, false, 0}, {"pcx_1plane_runs_cross_lines.pcx", Mono1, false, 0},
+      {"pcx_1plane_long_lines.pcx", Mono1, false, 0},
+      {"tiff_rgb_lzw_predictor_mm.tif", Rgb32, false, 0}, {"tiff_gray8_lzw_one_strip_ii.tif", Gray8, false, 0},
+  };
+  for (const char* jpeg : {"jpeg_rgb_unit1", "jpeg_rgb_unit2", "jpeg_rgb_no_density", "jpeg_rgb_progressive", "jpeg_rgb_444"}) {
+    cases.push_back({std::string(jpeg) + ".jpg", Rgb32, false, 0});
+  }
+  cases.push_back({"jpeg_gray_unit1.jpg", Gray8, false, 0});
+  cases.push_back({"jpeg_gray_unit2.jpg", Gray8, false, 0});
+  const std::pair<int, int32_t> bmp_bits[] = {{1, Mono1}, {4, Indexed4}, {8, Indexed8}, {24, Rgb32}, {32, Rgb32}};
+  for (const auto& [bits, format] : bmp_bits) {
+    for (const char* layout : {"info40", "v5", "info40_topdown", "v5_topdown"}) {
+      cases.push_back({"bmp_" + std::to_string(bits) + "_" + layout + ".bmp", format, false, 0});
+    }
+  }
+  const std::pair<const char*, int32_t> tiff_kinds[] = {
+      {"gray1", Mono1},      {"gray4", Gray4},       {"gray8", Gray8},       {"whiteiszero8", Gray8}, {"whiteiszero1", Mono1},
+      {"palette4", Indexed4}, {"palette8", Indexed8}, {"grayramp4", Gray4}, {"rgb", Rgb32}};
+  for (const auto& [kind, format] : tiff_kinds) {
+    for (const char* compression : {"none", "lzw", "packbits"}) {
+      for (const char* order : {"ii", "mm"}) {
+        cases.push_back({std::string("tiff_") + kind + "_" + compression + "_" + order + ".tif", format, false, 0});
+      }
+    }
+  }
+  return cases;
+}
+
+class Decode : public ::testing::TestWithParam<DecodeCase> {};
+
+TEST_P(Decode, EqualsTheReferenceDecoder) {
+  const DecodeCase& c = GetParam();
+  const std::string file = fixtures() + "/" + c.file;
+  const std::string stem = c.file.substr(0, c.file.rfind('.'));
+  const Bytes reference = read_bytes(fixtures() + "/" + stem + ".rgb");
+  ASSERT_FALSE(reference.empty()) << "no reference for " << c.file;
+  Image img{};
+  const uint32_t white = 0xFFFFFF;
+  ASSERT_EQ(load_picture(&img, file.c_str(), nullptr, nullptr, c.on_white ? &white : nullptr, nullptr), 1)
+      << base::last_error();
+  EXPECT_EQ(img.format, c.format);
+  const Bytes got = rgb_of(img);
+  ASSERT_EQ(got.size(), reference.size()) << img.width << " x " << img.height;
+  const long at = first_difference(got, reference, c.tolerance);
+  EXPECT_EQ(at, -1) << "pixel " << at / 3 << " (x " << at / 3 % img.width << ", y " << at / 3 / img.width
+                    << ") channel " << at % 3 << ": " << int(got[at < 0 ? 0 : at]) << " vs " << int(reference[at < 0 ? 0 : at]);
+  image_free(&img);
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, Decode, ::testing::ValuesIn(decode_cases()), [](const auto& param_info) {
+  std::string name = param_info.param.file;
+  for (char& ch : name) {
+    if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
+  }
+  return name;
+});
+
+// The resolution each route reports, in dots per inch.
+TEST(LoadPicture, ReportsResolutionByFormat) {
+  struct Case {
+    const char* file;
+    float x;
+    float y;
+  } const cases[] = {
+      {"bmp_24_info40.bmp", 72.009f, 72.009f},  // 2835 pixels per metre x 0.0254
+      {"png_phys.png", 72, 100},                // pHYs 2835 and 3937 per metre, rounded
+      {"png_c0_d8.png", 0, 0},                  // no pHYs
+      {"pcx_1plane.pcx", 75, 75},               // PCX always
+      {"tiff_unit1.tif", 0, 0},                 // unit "none"
+      {"tiff_unit2.tif", 300, 150},             // inch
+      {"tiff_unit3.tif", 762, 381},             // centimetre x 2.54
+      {"tiff_gray8_none_ii.tif", 0, 0},         // no unit at all
+      {"jpeg_rgb_unit1.jpg", 300, 200},         // dots per inch
+      {"jpeg_rgb_unit2.jpg", 254, 101.6f},      // dots per centimetre x 2.54
+      {"jpeg_gray_unit2.jpg", 254, 254},
+      {"jpeg_rgb_no_density.jpg", 75, 75},      // unit 0: 0 becomes 75
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    Image img{};
+    float x = -1, y = -1;
+    ASSERT_EQ(load_picture(&img, (fixtures() + "/" + c.file).c_str(), &x, &y, nullptr, nullptr), 1) << base::last_error();
+    EXPECT_NEAR(x, c.x, 1e-3);
+    EXPECT_NEAR(y, c.y, 1e-3);
+    image_free(&img);
+  }
+}
+
+TEST(LoadPicture, ResolutionUntouchedOnFailureExceptJpegZero) {
+  struct Case {
+    const char* name;
+    float start;
+    float after;
+  } const cases[] = {
+      {"missing.png", 5, 5}, {"missing.bmp", 5, 5}, {"missing.tif", 0, 0},
+      {"missing.jpg", 5, 5},  // JPEG: never read, and not 0
+      {"missing.jpeg", 0, 75},  // JPEG: 0 becomes 75 whatever the result
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Image img{};
+    float x = c.start, y = c.start;
+    EXPECT_EQ(load_picture(&img, (fixtures() + "/" + c.name).c_str(), &x, &y, nullptr, nullptr), 0);
+    EXPECT_EQ(x, c.after);
+    EXPECT_EQ(y, c.after);
+    EXPECT_EQ(img.pixels, nullptr);
+  }
+}
+
+TEST(LoadPicture, ChoosesTheReaderByExtension) {
+  TempDir dir;
+  const Bytes png = read_bytes(fixtures() + "/png_c2_d8.png");
+  write_bytes(dir / "LOGO.PNG", png);
+  write_bytes(dir / "picture.dat", png);
+  write_bytes(dir / "noextension", png);
+  write_bytes(dir / "document.pdf", png);
+  write_bytes(dir / "scan.PS", png);
+  write_bytes(dir / "drawing.eps", png);
+  write_bytes(dir / "photo.gif", png);
+  shell("mkdir " + quote(dir / "folder.png"));
+  write_bytes(dir / "folder.png/plain", png);
+  struct Case {
+    std::string path;
+    const char* forced;
+    int result;
+  } const cases[] = {
+      {dir / "LOGO.PNG", nullptr, 1},         // letter case does not matter
+      {dir / "picture.dat", ".png", 1},       // the forced extension wins
+      {dir / "picture.dat", ".PNG", 1},
+      {dir / "picture.dat", nullptr, 0},      // converter route: not built yet
+      {dir / "noextension", nullptr, 0},      // no extension: converter route
+      {dir / "folder.png/plain", nullptr, 0}, // a dot in a folder name is no extension
+      {dir / "document.pdf", nullptr, 0},     // documents: not built yet
+      {dir / "scan.PS", nullptr, 0},
+      {dir / "drawing.eps", nullptr, 0},
+      {dir / "photo.gif", nullptr, 0},
+      {dir / "LOGO.PNG", ".bmp", 0},          // the BMP reader refuses PNG bytes
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path + (c.forced ? std::string(" as ") + c.forced : ""));
+    Image img{};
+    EXPECT_EQ(load_picture(&img, c.path.c_str(), nullptr, nullptr, nullptr, c.forced), c.result) << base::last_error();
+    EXPECT_EQ(img.pixels != nullptr, c.result == 1);
+    image_free(&img);
+  }
+}
+
+TEST(LoadPicture, ExtensionOfAPath) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"a/b/logo.png", ".png"}, {"C:\\x.y\\name", ""}, {"name.tar.gz", ".gz"}, {"noext", ""}, {".hidden", ".hidden"}, {"", ""}};
+  for (const auto& [path, extension] : cases) EXPECT_STREQ(picture_extension(path), extension) << path;
+}
+
+// Real-world variants the readers refuse rather than misread.
+TEST(LoadPicture, RefusesUnsupportedVariantsCleanly) {
+  TempDir dir;
+  ASSERT_EQ(shell("/usr/bin/convert " + quote(fixtures() + "/png_c0_d1.png") + " PCX:" + quote(dir / "im.pcx")), 0);
+  const std::string cases[] = {
+      fixtures() + "/bmp_imagemagick_palette.bmp",  // run-length coded (BI_RLE8)
+      dir / "im.pcx",                                 // 8 bits per plane, 3 planes
+  };
+  for (const std::string& file : cases) {
+    Image img{};
+    EXPECT_EQ(load_picture(&img, file.c_str(), nullptr, nullptr, nullptr, nullptr), 0) << file;
+    EXPECT_NE(std::string(base::last_error()), "") << file;
+    EXPECT_EQ(img.pixels, nullptr);
+  }
+}
+
+// Every reader checks the pixel limit before it allocates.
+TEST(PictureLimits, EveryReaderRefusesMorePixelsThanTheLimit) {
+  const char* files[] = {"png_c2_d8.png", "bmp_24_info40.bmp", "pcx_1plane.pcx", "tiff_rgb_lzw_ii.tif", "jpeg_rgb_unit1.jpg"};
+  for (const char* file : files) {
+    SCOPED_TRACE(file);
+    Image img{};
+    const std::string path = fixtures() + "/" + file;
+    g_picture_limits.max_pixels = 850;  // one below 37 x 23 (JPEG: 61 x 45)
+    if (std::string(file).find("jpeg") == 0) g_picture_limits.max_pixels = 61 * 45 - 1;
+    EXPECT_EQ(load_picture(&img, path.c_str(), nullptr, nullptr, nullptr, nullptr), 0);
+    EXPECT_STREQ(base::last_error(), "picture has more pixels than the limit");
+    EXPECT_EQ(img.pixels, nullptr);
+    g_picture_limits.max_pixels += 1;
+    EXPECT_EQ(load_picture(&img, path.c_str(), nullptr, nullptr, nullptr, nullptr), 1) << base::last_error();
+    image_free(&img);
+    picture_limits_reset();
+  }
+}
+
+TEST(PictureLimits, SizeRule) {
+  EXPECT_EQ(kMaxPicturePixels, int64_t{1} << 27);
+  const struct {
+    int64_t w, h;
+    bool ok;
+  } cases[] = {{1, 1, true},         {0, 5, false},         {5, -1, false},       {65536, 2048, true},
+               {65536, 2049, false}, {65537, 1, false},     {16384, 8192, true},  {16385, 8192, false}};
+  for (const auto& c : cases) EXPECT_EQ(picture_size_allowed(c.w, c.h), c.ok) << c.w << " x " << c.h;
+}
+
+// Every sample in the malformed folder fails cleanly (run under the sanitizers by scripts/test).
+TEST(Malformed, EverySampleFailsCleanly) {
+  const std::string dir = std::string(LUMRA_TEST_DATA) + "/malformed";
+  DIR* d = opendir(dir.c_str());
+  ASSERT_NE(d, nullptr) << dir;
+  int count = 0;
+  while (dirent* e = readdir(d)) {
+    if (e->d_name[0] == '.') continue;
+    const std::string path = dir + "/" + e->d_name;
+    SCOPED_TRACE(path);
+    Image img{};
+    float x = 0, y = 0;
+    const uint32_t white = 0xFFFFFF;
+    EXPECT_EQ(load_picture(&img, path.c_str(), &x, &y, &white, nullptr), 0);
+    EXPECT_NE(std::string(base::last_error()), "");
+    image_free(&img);
+    ++count;
+  }
+  closedir(d);
+  EXPECT_GE(count, 30);
+}
+
+}  // namespace
+}  // namespace lumra::image

@@ -1,0 +1,408 @@
+#!/usr/bin/env python3
+"""Writes the picture fixtures of the picture-file tests into OUTDIR, each NAME.EXT beside
+NAME.rgb: the pixels as a reference decoder (Pillow, which decodes TIFF through libtiff; djpeg for
+JPEG) gives them, 8-bit red, green, blue, rows top down. Files come from reference encoders
+(tiffcp, cjpeg, ImageMagick) or, where a layout must be exact, from the small writers below.
+Usage: picture_fixtures.py OUTDIR
+       picture_fixtures.py --decode FILE...   (writes FILE.rgb beside each, by the same references)"""
+import io
+import os
+import random
+import shutil
+import struct
+import subprocess
+import sys
+import zlib
+
+from PIL import Image
+
+OUT = sys.argv[1] if len(sys.argv) > 1 else "."
+W, H = 37, 23  # odd, not a multiple of 8: padding bits and bytes everywhere
+rng = random.Random(7)
+
+
+def path(name):
+    return os.path.join(OUT, name)
+
+
+def run(*args, stdin=None):
+    return subprocess.run(list(args), input=stdin, stdout=subprocess.PIPE, check=True).stdout
+
+
+def samples(channels, depth, w=W, h=H):
+    top = (1 << depth) - 1
+    rows = []
+    for y in range(h):
+        row = []
+        for x in range(w):
+            px = []
+            for c in range(channels):
+                # Gradients with noise: every level shows up, runs and edges too.
+                v = ((x * 7 + y * 13 + c * 101) * top // (W * 7 + H * 13 + 1) + rng.randrange(0, 3)) % (top + 1)
+                if x % 9 == 0:
+                    v = top if (y + c) % 2 else 0
+                px.append(v)
+            row.append(tuple(px))
+        rows.append(row)
+    return rows
+
+
+def write_ref(name, rgb_bytes):
+    with open(path(name + ".rgb"), "wb") as f:
+        f.write(rgb_bytes)
+
+
+def ref_pillow(name, file):
+    im = Image.open(file)
+    if im.mode in ("I", "I;16", "I;16B"):
+        data = bytes(min(255, v >> 8) for v in im.getdata() for _ in range(3))
+        write_ref(name, data)
+    else:
+        write_ref(name, im.convert("RGB").tobytes())
+
+
+def ref_magick(name, file):
+    write_ref(name, run("/usr/bin/convert", file, "-depth", "8", "rgb:-"))
+
+
+# ---------------------------------------------------------------- PNG, written with zlib
+def pack(values, depth):
+    if depth == 16:
+        return b"".join(struct.pack(">H", v) for v in values)
+    if depth == 8:
+        return bytes(values)
+    out, acc, bits = bytearray(), 0, 0
+    for v in values:
+        acc = acc << depth | v
+        bits += depth
+        if bits == 8:
+            out.append(acc)
+            acc, bits = 0, 0
+    if bits:
+        out.append(acc << (8 - bits))
+    return bytes(out)
+
+
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
+
+
+ADAM7 = [(0, 0, 8, 8), (4, 0, 8, 4 * 2), (0, 4, 4, 8), (2, 0, 4, 4), (0, 2, 2, 4), (1, 0, 2, 2), (0, 1, 1, 2)]
+
+
+def png(ctype, depth, rows, palette=None, trns=None, interlace=False, phys=None):
+    h, w = len(rows), len(rows[0])
+    raw = bytearray()
+    passes = ADAM7 if interlace else [(0, 0, 1, 1)]
+    for x0, y0, dx, dy in passes:
+        xs = range(x0, w, dx)
+        if not xs:
+            continue
+        for y in range(y0, h, dy):
+            raw.append(0)
+            raw += pack([s for x in xs for s in rows[y][x]], depth)
+    data = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, depth, ctype, 0, 0, 1 if interlace else 0))
+    if phys:
+        data += chunk(b"pHYs", struct.pack(">IIB", phys[0], phys[1], 1))
+    if palette:
+        data += chunk(b"PLTE", b"".join(bytes(c) for c in palette))
+    if trns is not None:
+        data += chunk(b"tRNS", trns)
+    return data + chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(b"IEND", b"")
+
+
+def palette_of(n):
+    return [(rng.randrange(256), rng.randrange(256), rng.randrange(256)) for _ in range(n)]
+
+
+def composite(v, a, bg, top):
+    return (v * a + bg * (top - a)) / top
+
+
+def make_png():
+    channels = {0: 1, 2: 3, 3: 1, 4: 2, 6: 4}
+    cases = []
+    for ctype, depths in ((0, (1, 2, 4, 8, 16)), (2, (8, 16)), (3, (1, 2, 4, 8)), (4, (8, 16)), (6, (8, 16))):
+        for depth in depths:
+            cases.append((ctype, depth, False))
+    cases += [(0, 1, True), (0, 2, True), (2, 8, True), (3, 4, True), (6, 16, True), (4, 8, True)]
+    for ctype, depth, interlace in cases:
+        name = "png_c%d_d%d%s" % (ctype, depth, "_interlaced" if interlace else "")
+        rows = samples(channels[ctype], depth)
+        pal = palette_of(1 << depth) if ctype == 3 else None
+        with open(path(name + ".png"), "wb") as f:
+            f.write(png(ctype, depth, rows, pal, interlace=interlace))
+        ref_pillow(name, path(name + ".png"))
+        # Alpha composited onto white, computed from the samples themselves.
+        if ctype in (4, 6) and not interlace:
+            top = (1 << depth) - 1
+            out = bytearray()
+            for row in rows:
+                for px in row:
+                    a = px[-1]
+                    colour = px[:-1] if ctype == 6 else px[:1] * 3
+                    out += bytes(int(composite(v, a, top, top)) >> (depth - 8) for v in colour)
+            write_ref(name + "_on_white", bytes(out))
+            os.link(path(name + ".png"), path(name + "_on_white.png"))
+    # tRNS in a 2-bit gray picture: the rows stay one gray byte per pixel.
+    rows = samples(1, 2)
+    with open(path("png_c0_d2_trns.png"), "wb") as f:
+        f.write(png(0, 2, rows, trns=struct.pack(">H", 1)))
+    ref_pillow("png_c0_d2_trns", path("png_c0_d2_trns.png"))
+    # One written by ImageMagick, with its own chunk order and filters.
+    run("/usr/bin/convert", path("png_c2_d8.png"), "-define", "png:color-type=2", path("png_imagemagick_rgb.png"))
+    ref_pillow("png_imagemagick_rgb", path("png_imagemagick_rgb.png"))
+    # Resolution: 2835 pixels per metre is 72 dpi; 3937 is 100.
+    with open(path("png_phys.png"), "wb") as f:
+        f.write(png(0, 8, samples(1, 8, 4, 3), phys=(2835, 3937)))
+    # Cut inside the image data: rows decoded before the break stay.
+    rows = samples(3, 8, 64, 64)
+    whole = png(2, 8, rows)
+    with open(path("png_truncated.png"), "wb") as f:
+        f.write(whole[: len(whole) * 3 // 5])
+    write_ref("png_truncated", bytes(v for row in rows for px in row for v in px))
+
+
+# ---------------------------------------------------------------- BMP
+def bmp(bits, rows_pixels, palette=None, info=40, top_down=False, bitfields=False, ppm=(2835, 2835)):
+    h, w = len(rows_pixels), len(rows_pixels[0])
+    row_bytes = (w * bits + 7) // 8
+    row_size = (row_bytes + 3) & ~3
+    table = b"".join(bytes((b, g, r, 0)) for r, g, b in (palette or []))
+    masks = struct.pack("<IIII", 0x00FF0000, 0x0000FF00, 0x000000FF, 0) if bitfields else b""
+    extra = b""
+    if info > 40:
+        extra = (masks if bitfields else b"\0" * 16) + b"BGRs" + b"\0" * (info - 40 - 20)
+        masks_after = b""
+    else:
+        masks_after = masks[:12]
+    offset = 14 + info + len(masks_after) + len(table)
+    pixels = bytearray()
+    order = rows_pixels if top_down else list(reversed(rows_pixels))
+    for row in order:
+        if bits == 24:
+            line = b"".join(bytes((b, g, r)) for r, g, b in row)
+        elif bits == 32:
+            line = b"".join(bytes((b, g, r, 0x55)) for r, g, b in row)
+        else:
+            line = pack(list(row), bits)
+        pixels += line + b"\0" * (row_size - len(line))
+    header = struct.pack("<2sIHHI", b"BM", offset + len(pixels), 0, 0, offset)
+    info_header = struct.pack("<IiiHHIIiiII", info, w, -h if top_down else h, 1, bits, 3 if bitfields else 0,
+                              len(pixels), ppm[0], ppm[1], len(palette or []), 0)
+    return header + info_header + extra + masks_after + table + bytes(pixels)
+
+
+def make_bmp():
+    for bits in (1, 4, 8, 24, 32):
+        for info, top_down in ((40, False), (124, False), (40, True), (124, True)):
+            name = "bmp_%d_%s%s" % (bits, "v5" if info == 124 else "info40", "_topdown" if top_down else "")
+            if bits <= 8:
+                rows = [[px[0] for px in row] for row in samples(1, bits)]
+                pal = palette_of(1 << bits)
+            else:
+                rows = samples(3, 8)
+                pal = None
+            data = bmp(bits, rows, pal, info, top_down, bitfields=(bits == 32 and info == 124))
+            with open(path(name + ".bmp"), "wb") as f:
+                f.write(data)
+            ref_pillow(name, path(name + ".bmp"))
+    # Written by ImageMagick: its version-3 and its default (V4/V5) headers.
+    run("/usr/bin/convert", path("png_c2_d8.png"), "BMP3:" + path("bmp_imagemagick_bmp3.bmp"))
+    ref_pillow("bmp_imagemagick_bmp3", path("bmp_imagemagick_bmp3.bmp"))
+    run("/usr/bin/convert", path("png_c2_d8.png"), "-type", "TrueColorAlpha", "BMP:" + path("bmp_imagemagick_argb.bmp"))
+    ref_pillow("bmp_imagemagick_argb", path("bmp_imagemagick_argb.bmp"))
+    run("/usr/bin/convert", path("png_c3_d8.png"), "-type", "Palette", "BMP3:" + path("bmp_imagemagick_palette.bmp"))
+    ref_pillow("bmp_imagemagick_palette", path("bmp_imagemagick_palette.bmp"))
+
+
+# ---------------------------------------------------------------- PCX
+def pcx_runs(data, cross_lines):
+    out, i = bytearray(), 0
+    while i < len(data):
+        n = 1
+        while i + n < len(data) and n < 63 and data[i + n] == data[i]:
+            n += 1
+        if n > 1 or data[i] >= 0xC0:
+            out += bytes((0xC0 | n, data[i]))
+        else:
+            out.append(data[i])
+        i += n
+    return bytes(out)
+
+
+def pcx(planes, rows, palette=None, cross_lines=False, extra_line_bytes=0):
+    h, w = len(rows), len(rows[0])
+    bpl = (w + 7) // 8 + extra_line_bytes
+    lines = []
+    for row in rows:
+        for p in range(planes):
+            bits = [(v >> p) & 1 for v in row]
+            lines.append(pack(bits, 1) + b"\xAA" * extra_line_bytes)
+    if cross_lines:
+        body = pcx_runs(b"".join(lines), True)
+    else:
+        body = b"".join(pcx_runs(line, False) for line in lines)
+    header = bytearray(128)
+    header[0:4] = bytes((10, 5, 1, 1))
+    header[4:12] = struct.pack("<HHHH", 0, 0, w - 1, h - 1)
+    header[12:16] = struct.pack("<HH", 300, 300)
+    if palette:
+        header[16:64] = b"".join(bytes(c) for c in palette)
+    header[65] = planes
+    header[66:68] = struct.pack("<H", bpl)
+    header[68:70] = struct.pack("<H", 1)
+    return bytes(header) + body
+
+
+def make_pcx():
+    one = [[px[0] for px in row] for row in samples(1, 1)]
+    four = [[px[0] for px in row] for row in samples(1, 4)]
+    # Long runs of one colour so that runs meet line ends.
+    flat = [[(x // 20 + y // 11) % 16 for x in range(W)] for y in range(H)]
+    pal = palette_of(16)
+    for name, data in (("pcx_1plane", pcx(1, one)), ("pcx_4planes", pcx(4, four, pal)),
+                       ("pcx_4planes_runs_cross_lines", pcx(4, flat, pal, cross_lines=True)),
+                       ("pcx_1plane_runs_cross_lines", pcx(1, [[0] * W] * H, cross_lines=True)),
+                       ("pcx_1plane_long_lines", pcx(1, one, extra_line_bytes=3))):
+        with open(path(name + ".pcx"), "wb") as f:
+            f.write(data)
+        # Pillow refuses runs that cross a line end and lines longer than the width; ImageMagick
+        # reads those, but shows one-plane pictures with 0 as white: there the samples decide.
+        if name == "pcx_4planes_runs_cross_lines":
+            ref_magick(name, path(name + ".pcx"))
+        elif name.startswith("pcx_1plane_"):
+            rows = [[0] * W] * H if "cross" in name else one
+            write_ref(name, bytes(255 * v for row in rows for v in row for _ in range(3)))
+        else:
+            ref_pillow(name, path(name + ".pcx"))
+
+
+# ---------------------------------------------------------------- TIFF
+def tiff(bits, photometric, rows, colour_map=None, rows_per_strip=8, resolution=None):
+    """Uncompressed little-endian TIFF; tiffcp makes the other layouts from it."""
+    h, w = len(rows), len(rows[0])
+    samples_per_pixel = 3 if photometric == 2 else 1
+    strips = []
+    for s in range(0, h, rows_per_strip):
+        strips.append(b"".join(pack(list(v for px in row for v in (px if samples_per_pixel == 3 else (px,))), bits)
+                               for row in rows[s:s + rows_per_strip]))
+    entries = []
+    extra = bytearray()
+    base = 8
+
+    def at():
+        return base + len(extra)
+    offsets = []
+    for strip in strips:
+        offsets.append(at())
+        extra += strip
+    if len(extra) % 2:
+        extra.append(0)
+    offsets_at = at()
+    extra += b"".join(struct.pack("<I", o) for o in offsets)
+    counts_at = at()
+    extra += b"".join(struct.pack("<I", len(s)) for s in strips)
+    bits_at = at()
+    extra += struct.pack("<HHH", bits, bits, bits)
+    entries += [(256, 4, 1, w), (257, 4, 1, h)]
+    entries.append((258, 3, 3, bits_at) if samples_per_pixel == 3 else (258, 3, 1, bits))
+    entries += [(259, 3, 1, 1), (262, 3, 1, photometric)]
+    entries.append((273, 4, len(strips), offsets_at if len(strips) > 1 else offsets[0]))
+    entries += [(277, 3, 1, samples_per_pixel), (278, 4, 1, rows_per_strip)]
+    entries.append((279, 4, len(strips), counts_at if len(strips) > 1 else len(strips[0])))
+    if resolution:
+        res_at = at()
+        extra += struct.pack("<IIII", resolution[0], 1, resolution[1], 1)
+        entries += [(282, 5, 1, res_at), (283, 5, 1, res_at + 8), (296, 3, 1, resolution[2])]
+    entries.append((284, 3, 1, 1))
+    if colour_map:
+        map_at = at()
+        extra += b"".join(struct.pack("<H", v) for v in colour_map)
+        entries.append((320, 3, len(colour_map), map_at))
+    directory = at()
+    data = b"II*\0" + struct.pack("<I", directory) + bytes(extra)
+    data += struct.pack("<H", len(entries))
+    for tag, typ, count, value in sorted(entries):
+        if typ == 3 and count == 1:
+            data += struct.pack("<HHIHH", tag, typ, count, value, 0)
+        else:
+            data += struct.pack("<HHII", tag, typ, count, value)
+    return data + b"\0\0\0\0"
+
+
+def make_tiff():
+    kinds = {}
+    kinds["gray1"] = (1, 1, [[px[0] for px in row] for row in samples(1, 1)], None)
+    kinds["gray4"] = (4, 1, [[px[0] for px in row] for row in samples(1, 4)], None)
+    kinds["gray8"] = (8, 1, [[px[0] for px in row] for row in samples(1, 8)], None)
+    kinds["whiteiszero8"] = (8, 0, [[px[0] for px in row] for row in samples(1, 8)], None)
+    kinds["whiteiszero1"] = (1, 0, [[px[0] for px in row] for row in samples(1, 1)], None)
+    for bits in (4, 8):
+        pal = palette_of(1 << bits)
+        cmap = [c[i] * 257 for i in range(3) for c in pal]
+        kinds["palette%d" % bits] = (bits, 3, [[px[0] for px in row] for row in samples(1, bits)], cmap)
+    ramp = [i * 0x1111 for i in range(16)] * 3
+    kinds["grayramp4"] = (4, 3, [[px[0] for px in row] for row in samples(1, 4)], ramp)
+    kinds["rgb"] = (8, 2, samples(3, 8), None)
+    for kind, (bits, photometric, rows, cmap) in kinds.items():
+        source = path("tiff_%s_source.tif" % kind)
+        with open(source, "wb") as f:
+            f.write(tiff(bits, photometric, rows, cmap))
+        for compression in ("none", "lzw", "packbits"):
+            for order in ("L", "B"):
+                name = "tiff_%s_%s_%s" % (kind, compression, "ii" if order == "L" else "mm")
+                run("tiffcp", "-" + order, "-c", compression, "-r", "8", source, path(name + ".tif"))
+                ref_pillow(name, path(name + ".tif"))
+        os.remove(source)
+    run("tiffcp", "-B", "-c", "lzw:2", "-r", "5", path("tiff_rgb_none_ii.tif"), path("tiff_rgb_lzw_predictor_mm.tif"))
+    ref_pillow("tiff_rgb_lzw_predictor_mm", path("tiff_rgb_lzw_predictor_mm.tif"))
+    run("tiffcp", "-c", "lzw", "-s", "-r", "23", path("tiff_gray8_none_ii.tif"), path("tiff_gray8_lzw_one_strip_ii.tif"))
+    ref_pillow("tiff_gray8_lzw_one_strip_ii", path("tiff_gray8_lzw_one_strip_ii.tif"))
+    # Resolution units: 2 inch, 3 centimetre, 1 none.
+    for unit in (1, 2, 3):
+        with open(path("tiff_unit%d.tif" % unit), "wb") as f:
+            f.write(tiff(8, 1, [[0] * 4] * 3, resolution=(300, 150, unit)))
+
+
+# ---------------------------------------------------------------- JPEG
+def jfif_density(data, unit, x, y):
+    assert data[2:4] == b"\xFF\xE0" and data[6:11] == b"JFIF\0"
+    return data[:13] + struct.pack(">BHH", unit, x, y) + data[18:]
+
+
+def make_jpeg():
+    rows = samples(3, 8, 61, 45)
+    ppm = b"P6 61 45 255\n" + bytes(v for row in rows for px in row for v in px)
+    pgm = b"P5 61 45 255\n" + bytes(px[0] for row in rows for px in row)
+    cases = (("jpeg_rgb_unit1", ppm, [], (1, 300, 200)), ("jpeg_rgb_unit2", ppm, [], (2, 100, 40)),
+             ("jpeg_gray_unit1", pgm, [], (1, 96, 96)), ("jpeg_gray_unit2", pgm, [], (2, 100, 100)),
+             ("jpeg_rgb_no_density", ppm, [], (0, 1, 1)), ("jpeg_rgb_progressive", ppm, ["-progressive"], (1, 72, 72)),
+             ("jpeg_rgb_444", ppm, ["-sample", "1x1"], (1, 72, 72)))
+    for name, source, options, (unit, x, y) in cases:
+        data = jfif_density(run("cjpeg", "-quality", "85", *options, stdin=source), unit, x, y)
+        with open(path(name + ".jpg"), "wb") as f:
+            f.write(data)
+        decoded = run("djpeg", "-pnm", path(name + ".jpg"))
+        im = Image.open(io.BytesIO(decoded))
+        write_ref(name, im.convert("RGB").tobytes())
+
+
+if OUT == "--decode":
+    for file in sys.argv[2:]:
+        if file.lower().endswith((".jpg", ".jpeg")):
+            data = Image.open(io.BytesIO(run("djpeg", "-pnm", file))).convert("RGB").tobytes()
+        else:
+            data = Image.open(file).convert("RGB").tobytes()
+        with open(file + ".rgb", "wb") as f:
+            f.write(data)
+    sys.exit(0)
+
+shutil.rmtree(OUT, ignore_errors=True)
+os.makedirs(OUT)
+make_png()
+make_bmp()
+make_pcx()
+make_tiff()
+make_jpeg()
+open(path(".complete"), "w").close()
