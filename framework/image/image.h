@@ -1,6 +1,6 @@
 // The raster image: a small fixed record that owns a pixel buffer in one of six formats (rows top
-// down, each `stride` bytes, no gaps) and an optional palette of colour values. Its first 16 bytes
-// are the stored header of serialised images, byte for byte; sides are limited to 0..65536.
+// down, each `stride` bytes, no gaps) and an optional palette of colour values. Its first six
+// fields are the 16-byte stored header of serialised images; sides are limited to 0..65536.
 #pragma once
 
 #include <cstddef>
@@ -26,11 +26,11 @@ inline constexpr uint32_t colour_value(uint32_t red, uint32_t green, uint32_t bl
   return (red & 255) | (green & 255) << 8 | (blue & 255) << 16;
 }
 
-// Packed so that format, flags, reserved, width, height and paletteCount sit at offsets 0, 1, 2,
-// 6, 10 and 14 exactly as in the stored header; aligned as a whole so the pointers that follow
-// (from offset 16 on) are naturally aligned.
-#pragma pack(push, 1)
-struct alignas(8) Image {
+// Fields in the order of the stored header (format, flags, reserved, width, height, paletteCount
+// at offsets 0, 1, 2, 6, 10 and 14 of a stream), but naturally aligned in memory: a packed record
+// would make every reference to its width or height a misaligned access. The header crosses
+// streams only through image_header_store and the loader, byte by byte.
+struct Image {
   uint8_t format;           // PixelFormat
   uint8_t flags;            // bits 0-1 storage mode, bits 2-5 transparency mode (both signed)
   uint8_t reserved[4];      // zero
@@ -46,10 +46,6 @@ struct alignas(8) Image {
   int32_t* ditherCache;     // 64 colour numbers per palette entry, only during a drawing
   int32_t* colourCache;     // one colour number per palette entry, likewise
 };
-#pragma pack(pop)
-static_assert(offsetof(Image, flags) == 1 && offsetof(Image, reserved) == 2 && offsetof(Image, width) == 6 &&
-              offsetof(Image, height) == 10 && offsetof(Image, paletteCount) == 14 &&
-              offsetof(Image, palette) == kHeaderSize);
 
 inline constexpr int32_t kStorageRaw = 0;
 inline constexpr int32_t kStorageRowBlocks = 1;

@@ -83,6 +83,15 @@ void image_header_store(const Image* img, uint8_t out[kHeaderSize]) {
   base::store_u16le(out + 14, static_cast<uint16_t>(img->paletteCount));
 }
 
+void image_header_load(const uint8_t in[kHeaderSize], Image* img) {
+  img->format = in[0];
+  img->flags = in[1];
+  std::memcpy(img->reserved, in + 2, 4);
+  img->width = base::load_u32le(in + 6);
+  img->height = base::load_u32le(in + 10);
+  img->paletteCount = static_cast<int16_t>(base::load_u16le(in + 14));
+}
+
 int64_t band_rows_per_block(int64_t height, int64_t stride) { return height / (height * stride / 65536 + 1); }
 
 int image_load_stream(Image* img, base::MemStream* s) {
@@ -98,11 +107,7 @@ int image_load_stream(Image* img, base::MemStream* s) {
   if (width > kMaxStreamSide || height > kMaxStreamSide) return failf("image of %u x %u pixels", width, height);
   if (palette_count < 0 || palette_count > kMaxStreamPalette) return failf("palette of %d entries", palette_count);
   if (width == 0) {
-    img->format = format;
-    img->flags = head[1];
-    std::memcpy(img->reserved, head + 2, 4);
-    img->height = height;
-    img->paletteCount = palette_count;
+    image_header_load(head, img);
     return 1;
   }
 

@@ -22,8 +22,10 @@ inline constexpr int64_t kMaxBlockExpansion = 1032;
 // Largest unpacked length of one block (a 16-bit field).
 inline constexpr int64_t kMaxBlockBytes = 65535;
 
-// The header of `img` as stored, with the storage bits of its flags.
+// The stored header: format at 0, flags at 1, the reserved bytes at 2, width at 6, height at 10
+// and paletteCount at 14, little-endian. Load copies those fields into `img` and nothing else.
 void image_header_store(const Image* img, uint8_t out[kHeaderSize]);
+void image_header_load(const uint8_t in[kHeaderSize], Image* img);
 
 // Rows per block in storage mode -2: height / (height * stride / 65536 + 1); 0 when a row is too
 // long for any block.

@@ -70,10 +70,15 @@ struct Loaded {
 
 Loaded load(const Bytes& bytes, size_t length) {
   base::MemStream s{};
-  // A view of exactly `length` bytes (a copy, so reads past it land outside the allocation).
+  // A view of exactly `length` bytes (a copy, so reads past it land outside the allocation); no
+  // bytes at all is an empty owned stream, since a view of length 0 is unbounded.
   auto* copy = static_cast<uint8_t*>(base::heap_alloc(length ? length : 1));
   if (length) std::memcpy(copy, bytes.data(), length);
-  base::stream_open_memory(&s, copy, static_cast<int32_t>(length));
+  if (length) {
+    base::stream_open_memory(&s, copy, static_cast<int32_t>(length));
+  } else {
+    base::stream_setup(&s);
+  }
   Loaded out{};
   base::clear_error();
   out.ok = image_load_stream(&out.img, &s);

@@ -14,26 +14,34 @@ namespace {
 
 constexpr uint32_t kWhite = colour_value(255, 255, 255);
 
-TEST(ImageRecord, FirstSixteenBytesAreTheStoredHeader) {
+TEST(ImageRecord, StoredHeaderLayout) {
   Image img{};
   img.format = Indexed8;
   img.flags = 0x0D;  // storage 1, transparency 3
+  img.reserved[3] = 0x77;
   img.width = 0x04030201;
   img.height = 0x08070605;
   img.paletteCount = 0x0A09;
-  uint8_t record[kHeaderSize];
-  std::memcpy(record, &img, kHeaderSize);
   const uint8_t expected[kHeaderSize] = {
       4, 0x0D,            // format, flags
-      0, 0, 0, 0,         // reserved
+      0, 0, 0, 0x77,      // reserved
       1, 2, 3, 4,         // width, little-endian at offset 6
       5, 6, 7, 8,         // height at offset 10
       0x09, 0x0A,         // palette count at offset 14
   };
-  EXPECT_EQ(0, std::memcmp(record, expected, kHeaderSize));
   uint8_t stored[kHeaderSize];
   image_header_store(&img, stored);
   EXPECT_EQ(0, std::memcmp(stored, expected, kHeaderSize));
+  Image back{};
+  back.keyColour = 5;
+  image_header_load(expected, &back);
+  EXPECT_EQ(back.format, Indexed8);
+  EXPECT_EQ(back.flags, 0x0D);
+  EXPECT_EQ(back.reserved[3], 0x77);
+  EXPECT_EQ(back.width, 0x04030201u);
+  EXPECT_EQ(back.height, 0x08070605u);
+  EXPECT_EQ(back.paletteCount, 0x0A09);
+  EXPECT_EQ(back.keyColour, 5u) << "only the header fields";
   EXPECT_EQ(storage_mode(&img), 1);
   EXPECT_EQ(transparency_mode(&img), 3);
 }
