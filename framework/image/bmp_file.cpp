@@ -1,5 +1,6 @@
 // Windows bitmap reader and writer. Every size is checked against what the file really holds
-// before the image is allocated; rows are read through bounded offsets, never past the buffer.
+// before the image is allocated (run-length bitmaps, which may skip, against the pixel limit);
+// rows are read through bounded offsets, run-length codes through the bounded cursor.
 #include "framework/image/bmp_file.h"
 
 #include <cmath>
@@ -22,6 +23,8 @@ constexpr size_t kFileHeader = 14;
 constexpr uint32_t kInfoHeader = 40;
 constexpr uint32_t kMaxInfoHeader = 1024;  // V5 is 124; anything far beyond is no bitmap
 constexpr uint32_t kRgb = 0;
+constexpr uint32_t kRle8 = 1;
+constexpr uint32_t kRle4 = 2;
 constexpr uint32_t kBitFields = 3;
 constexpr uint32_t kAlphaBitFields = 6;
 
@@ -45,6 +48,51 @@ uint32_t channel_value(const Channel& c, uint32_t pixel) {
   const uint32_t v = (pixel & c.mask) >> c.shift;
   if (c.bits >= 8) return v >> (c.bits - 8);
   return v * 255 / ((1u << c.bits) - 1);
+}
+
+// Run-length bitmaps (8 or 4 bits) drawn onto the zeroed image, bottom row first. Pixels past
+// the width are dropped; a move past the last row, the end code or the end of the data ends it.
+void decode_rle(const uint8_t* data, size_t size, bool four_bits, Image* img) {
+  base::ByteCursor c = base::make_cursor(data, size);
+  const int64_t width = img->width;
+  const auto stride = static_cast<size_t>(img->stride);
+  int64_t x = 0, y = static_cast<int64_t>(img->height) - 1;
+  const auto put = [&](uint32_t v) {
+    if (x < width) {
+      uint8_t* row = img->pixels + stride * static_cast<size_t>(y);
+      if (four_bits) {
+        uint8_t& b = row[x >> 1];
+        b = static_cast<uint8_t>(x & 1 ? (b & 0xF0) | v : (b & 0x0F) | v << 4);
+      } else {
+        row[x] = static_cast<uint8_t>(v);
+      }
+    }
+    ++x;
+  };
+  uint8_t n = 0, v = 0;
+  while (y >= 0 && base::cursor_u8(c, &n) && base::cursor_u8(c, &v)) {
+    if (n > 0) {
+      for (uint32_t i = 0; i < n && x < width; ++i) put(four_bits ? (i & 1 ? v & 15u : v >> 4u) : v);
+      continue;
+    }
+    if (v == 0) {  // end of line
+      x = 0;
+      --y;
+    } else if (v == 1) {  // end of bitmap
+      break;
+    } else if (v == 2) {  // move right and up
+      uint8_t dx = 0, dy = 0;
+      if (!base::cursor_u8(c, &dx) || !base::cursor_u8(c, &dy)) break;
+      x += dx;
+      y -= dy;
+    } else {  // v literal pixels, padded to a whole number of 16-bit words
+      const size_t bytes = four_bits ? (v + 1u) / 2 : v;
+      const uint8_t* literal = c.p;
+      if (!base::cursor_skip(c, bytes)) break;
+      for (uint32_t i = 0; i < v && x < width; ++i) put(four_bits ? (i & 1 ? literal[i / 2] & 15u : literal[i / 2] >> 4u) : literal[i]);
+      if (bytes & 1) (void)base::cursor_skip(c, 1);
+    }
+  }
 }
 
 int32_t format_for_bits(uint32_t bits) {
@@ -92,8 +140,12 @@ int read_bmp_memory(uint8_t header[kBmpHeaderSize], Image* img, const uint8_t* d
     red = channel_of(load_u32le(data + masks_at));
     green = channel_of(load_u32le(data + masks_at + 4));
     blue = channel_of(load_u32le(data + masks_at + 8));
+  } else if (compression == kRle8 || compression == kRle4) {
+    if (bits != (compression == kRle8 ? 8u : 4u)) return fail("BMP run-length code does not match its bits per pixel");
+    if (signed_height < 0) return fail("BMP run-length bitmaps cannot be top-down");
+    if (pixel_offset >= size) return fail("BMP pixel data lies past the end of the file");
   } else if (compression != kRgb) {
-    return fail("compressed BMP (run-length, JPEG or PNG) is not supported");
+    return fail("BMP compression other than run-length and bit fields (JPEG, PNG) is not supported");
   }
 
   if (width <= 0 || signed_height == 0 || signed_height == INT32_MIN) return fail("BMP size is not a picture");
@@ -115,16 +167,23 @@ int read_bmp_memory(uint8_t header[kBmpHeaderSize], Image* img, const uint8_t* d
     palette_count = static_cast<int32_t>(n);
   }
 
+  const bool run_length = compression == kRle8 || compression == kRle4;
   const uint64_t row_bytes = (uint64_t{static_cast<uint32_t>(width)} * bits + 7) / 8;
   const uint64_t row_size = (row_bytes + 3) & ~uint64_t{3};
   uint64_t end = 0;
-  if (!base::checked_mad<uint64_t>(row_size, static_cast<uint64_t>(height) - 1, uint64_t{pixel_offset} + row_bytes, &end) ||
-      end > size) {
+  if (!run_length &&
+      (!base::checked_mad<uint64_t>(row_size, static_cast<uint64_t>(height) - 1, uint64_t{pixel_offset} + row_bytes, &end) ||
+       end > size)) {
     return fail("BMP rows run past the end of the file");
   }
 
   image_free(img);
   if (!image_allocate(img, format, width, height, palette_count, palette_count ? palette : nullptr, 0, 0)) return 0;
+  if (run_length) {
+    std::memset(img->pixels, 0, static_cast<size_t>(img->stride) * static_cast<size_t>(height));
+    decode_rle(data + pixel_offset, size - pixel_offset, compression == kRle4, img);
+    return 1;
+  }
   const auto stride = static_cast<size_t>(img->stride);
   for (int32_t r = 0; r < height; ++r) {
     const int32_t file_row = top_down ? r : height - 1 - r;

@@ -1,6 +1,6 @@
 // Windows bitmaps: reading 1, 4, 8, 24 and 32 bits per pixel (any information header of 40 bytes
-// or more, bottom-up or top-down rows, 32-bit bit fields) and writing with a 40-byte header.
-// Run-length and embedded JPEG/PNG bitmaps and the 12-byte OS/2 header are refused.
+// or more, bottom-up or top-down rows, 8- and 4-bit run-length codes, 32-bit bit fields) and
+// writing with a 40-byte header. Embedded JPEG/PNG and the 12-byte OS/2 header are refused.
 #pragma once
 
 #include <cstddef>

@@ -137,7 +137,8 @@ TEST(ReadBmp, RefusalsLeaveTheImageAsItWas) {
     int width;
   } const cases[] = {
       {"signature", 0, 'X', 1},        {"core header", 14, 12, 4},       {"header size huge", 14, 5000, 4},
-      {"16 bits", 28, 16, 2},          {"run-length", 30, 1, 4},         {"bit fields at 8 bits", 30, 3, 4},
+      {"16 bits", 28, 16, 2},          {"run-length 4 at 8 bits", 30, 2, 4}, {"bit fields at 8 bits", 30, 3, 4},
+      {"JPEG inside", 30, 4, 4},
       {"width 0", 18, 0, 4},           {"width negative", 18, 0xFFFFFFFF, 4}, {"height 0", 22, 0, 4},
       {"rows past the end", 22, 2, 4}, {"pixel offset past the end", 10, 5000, 4},
       {"table past the end", 46, 256, 4},  // still fine: 256 entries are there
@@ -169,6 +170,46 @@ TEST(ReadBmp, RefusalsLeaveTheImageAsItWas) {
   uint8_t header[kBmpHeaderSize];
   EXPECT_EQ(read_bmp_memory(header, &img, cut.data(), cut.size()), 0);
   EXPECT_STREQ(base::last_error(), "BMP colour table runs past the end of the file");
+}
+
+// A run-length bitmap of 6 x 3 pixels (bits 8 or 4) with the given code, 16-entry table.
+Bytes rle_bmp(uint16_t bits, const Bytes& code) {
+  Bytes f = small_bmp(16, 0, 16);
+  f.resize(54 + 64);
+  base::store_u32le(f.data() + 18, 6);
+  base::store_u32le(f.data() + 22, 3);
+  base::store_u16le(f.data() + 28, bits);
+  base::store_u32le(f.data() + 30, bits == 8 ? 1 : 2);
+  f.insert(f.end(), code.begin(), code.end());
+  return f;
+}
+
+TEST(ReadBmp, RunLengthCodes) {
+  const struct {
+    const char* name;
+    uint16_t bits;
+    Bytes code;
+    Bytes pixels;  // rows top down
+  } cases[] = {
+      {"8: runs, end of line, end", 8, {3, 7, 2, 9, 0, 0, 6, 5, 0, 1}, {0, 0, 0, 0, 0, 0, 5, 5, 5, 5, 5, 5, 7, 7, 7, 9, 9, 0}},
+      {"8: literal of 3, padded", 8, {0, 3, 1, 2, 3, 0, 1, 4, 0, 1}, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3, 4, 0, 0}},
+      {"8: delta right 2 and up 1", 8, {1, 8, 0, 2, 2, 1, 1, 6, 0, 1}, {0, 0, 0, 0, 0, 0, 0, 0, 0, 6, 0, 0, 8, 0, 0, 0, 0, 0}},
+      {"8: run past the width is cut", 8, {200, 3, 1, 4, 0, 1}, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 3, 3, 3, 3, 3}},
+      {"8: data ends without an end code", 8, {2, 1}, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0}},
+      {"8: rows past the top are dropped", 8, {0, 0, 0, 0, 0, 0, 0, 0, 4, 4}, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+      {"4: a run alternates nibbles", 4, {5, 0x12, 0, 1}, {0, 0, 0, 0, 0, 0, 0x12, 0x12, 0x10}},
+      {"4: literal of 3, padded", 4, {0, 3, 0xAB, 0xC0, 0, 1}, {0, 0, 0, 0, 0, 0, 0xAB, 0xC0, 0}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Bytes f = rle_bmp(c.bits, c.code);
+    Image img{};
+    uint8_t header[kBmpHeaderSize];
+    ASSERT_EQ(read_bmp_memory(header, &img, f.data(), f.size()), 1) << base::last_error();
+    EXPECT_EQ(img.format, c.bits == 8 ? Indexed8 : Indexed4);
+    EXPECT_EQ(Bytes(img.pixels, img.pixels + static_cast<size_t>(img.stride) * 3), c.pixels);
+    image_free(&img);
+  }
 }
 
 TEST(ReadBmp, TopDownRowsLoadUpright) {

@@ -193,7 +193,46 @@ def bmp(bits, rows_pixels, palette=None, info=40, top_down=False, bitfields=Fals
     return header + info_header + extra + masks_after + table + bytes(pixels)
 
 
+def bmp_rle(bits, rows_pixels, palette):
+    """Run-length bitmap: runs, literal stretches, a skip with a delta code, end codes."""
+    h, w = len(rows_pixels), len(rows_pixels[0])
+    per_byte = 2 if bits == 4 else 1
+    code = bytearray()
+    for y, row in enumerate(reversed(rows_pixels)):
+        x = 0
+        while x < w:
+            n = 1
+            while x + n < w and n < 255 and row[x + n] == row[x]:
+                n += 1
+            if n >= 3 or w - x < 3:
+                v = row[x] if bits == 8 else row[x] << 4 | row[x]
+                code += bytes((n, v))
+                x += n
+            else:
+                n = min(w - x, 8)
+                literal = row[x:x + n]
+                if bits == 4:
+                    packed = bytes((literal[i] << 4 | (literal[i + 1] if i + 1 < n else 0)) for i in range(0, n, 2))
+                else:
+                    packed = bytes(literal)
+                code += bytes((0, n)) + packed + (b"\0" if len(packed) % 2 else b"")
+                x += n
+        code += b"\0\0"
+    code += b"\0\1"
+    table = b"".join(bytes((b, g, r, 0)) for r, g, b in palette)
+    offset = 54 + len(table)
+    header = struct.pack("<2sIHHI", b"BM", offset + len(code), 0, 0, offset)
+    info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, bits, 1 if bits == 8 else 2, len(code), 2835, 2835, len(palette), 0)
+    return header + info + table + bytes(code)
+
+
 def make_bmp():
+    for bits in (4, 8):
+        flat = [[(x // 6 + y // 5) % (1 << bits) if x % 11 else (x * 7 + y) % (1 << bits) for x in range(W)] for y in range(H)]
+        name = "bmp_%d_run_length" % bits
+        with open(path(name + ".bmp"), "wb") as f:
+            f.write(bmp_rle(bits, flat, palette_of(1 << bits)))
+        ref_pillow(name, path(name + ".bmp"))
     for bits in (1, 4, 8, 24, 32):
         for info, top_down in ((40, False), (124, False), (40, True), (124, True)):
             name = "bmp_%d_%s%s" % (bits, "v5" if info == 124 else "info40", "_topdown" if top_down else "")
