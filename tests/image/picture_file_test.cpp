@@ -5,6 +5,7 @@
 #include <dirent.h>
 
 #include <cmath>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,9 @@ struct DecodeCase {
   bool on_white;  // load with a white background colour
   int tolerance;
 };
+
+// Test names show the file, not the record's bytes.
+void PrintTo(const DecodeCase& c, std::ostream* os) { *os << c.file; }
 
 std::vector<DecodeCase> decode_cases() {
   std::vector<DecodeCase> cases = {
