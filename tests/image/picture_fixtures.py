@@ -14,7 +14,15 @@ import subprocess
 import sys
 import zlib
 
-from PIL import Image
+# The reference tools scripts/test installs; a missing one stops here with its package's name.
+for tool, package in (("/usr/bin/convert", "imagemagick"), ("/usr/bin/tiffcp", "libtiff-tools"),
+                      ("/usr/bin/cjpeg", "libjpeg-turbo-progs"), ("/usr/bin/djpeg", "libjpeg-turbo-progs")):
+    if not os.access(tool, os.X_OK):
+        sys.exit("picture fixtures: %s is missing (Debian package %s; scripts/test installs it)" % (tool, package))
+try:
+    from PIL import Image
+except ImportError:
+    sys.exit("picture fixtures: Pillow is missing (Debian package python3-pil; scripts/test installs it)")
 
 OUT = sys.argv[1] if len(sys.argv) > 1 else "."
 W, H = 37, 23  # odd, not a multiple of 8: padding bits and bytes everywhere
@@ -391,12 +399,12 @@ def make_tiff():
         for compression in ("none", "lzw", "packbits"):
             for order in ("L", "B"):
                 name = "tiff_%s_%s_%s" % (kind, compression, "ii" if order == "L" else "mm")
-                run("tiffcp", "-" + order, "-c", compression, "-r", "8", source, path(name + ".tif"))
+                run("/usr/bin/tiffcp", "-" + order, "-c", compression, "-r", "8", source, path(name + ".tif"))
                 ref_pillow(name, path(name + ".tif"))
         os.remove(source)
-    run("tiffcp", "-B", "-c", "lzw:2", "-r", "5", path("tiff_rgb_none_ii.tif"), path("tiff_rgb_lzw_predictor_mm.tif"))
+    run("/usr/bin/tiffcp", "-B", "-c", "lzw:2", "-r", "5", path("tiff_rgb_none_ii.tif"), path("tiff_rgb_lzw_predictor_mm.tif"))
     ref_pillow("tiff_rgb_lzw_predictor_mm", path("tiff_rgb_lzw_predictor_mm.tif"))
-    run("tiffcp", "-c", "lzw", "-s", "-r", "23", path("tiff_gray8_none_ii.tif"), path("tiff_gray8_lzw_one_strip_ii.tif"))
+    run("/usr/bin/tiffcp", "-c", "lzw", "-s", "-r", "23", path("tiff_gray8_none_ii.tif"), path("tiff_gray8_lzw_one_strip_ii.tif"))
     ref_pillow("tiff_gray8_lzw_one_strip_ii", path("tiff_gray8_lzw_one_strip_ii.tif"))
     # Resolution units: 2 inch, 3 centimetre, 1 none.
     for unit in (1, 2, 3):
@@ -419,10 +427,10 @@ def make_jpeg():
              ("jpeg_rgb_no_density", ppm, [], (0, 1, 1)), ("jpeg_rgb_progressive", ppm, ["-progressive"], (1, 72, 72)),
              ("jpeg_rgb_444", ppm, ["-sample", "1x1"], (1, 72, 72)))
     for name, source, options, (unit, x, y) in cases:
-        data = jfif_density(run("cjpeg", "-quality", "85", *options, stdin=source), unit, x, y)
+        data = jfif_density(run("/usr/bin/cjpeg", "-quality", "85", *options, stdin=source), unit, x, y)
         with open(path(name + ".jpg"), "wb") as f:
             f.write(data)
-        decoded = run("djpeg", "-pnm", path(name + ".jpg"))
+        decoded = run("/usr/bin/djpeg", "-pnm", path(name + ".jpg"))
         im = Image.open(io.BytesIO(decoded))
         write_ref(name, im.convert("RGB").tobytes())
 
@@ -430,7 +438,7 @@ def make_jpeg():
 if OUT == "--decode":
     for file in sys.argv[2:]:
         if file.lower().endswith((".jpg", ".jpeg")):
-            data = Image.open(io.BytesIO(run("djpeg", "-pnm", file))).convert("RGB").tobytes()
+            data = Image.open(io.BytesIO(run("/usr/bin/djpeg", "-pnm", file))).convert("RGB").tobytes()
         else:
             data = Image.open(file).convert("RGB").tobytes()
         with open(file + ".rgb", "wb") as f:
