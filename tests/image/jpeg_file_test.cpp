@@ -1,5 +1,6 @@
 // JPEG through libjpeg: written images decode in djpeg exactly as in our reader, densities both
 // ways, a caller's destination manager, the formats refused before any file exists, the scan limit.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -16,12 +17,14 @@ namespace {
 
 using namespace test_support;
 
-Image pattern(int32_t format) {
+Image pattern(int32_t format, int32_t width = 45, int32_t height = 29) {
   Image img{};
-  image_allocate(&img, format, 45, 29, 0, nullptr, 0, 0);
-  for (int32_t y = 0; y < 29; ++y) {
-    for (int32_t x = 0; x < 45; ++x) {
-      image_set_pixel(&img, x, y, format == Rgb32 ? colour_value(x * 5, y * 8, (x + y) * 3) : static_cast<uint32_t>(x * 5 + y));
+  image_allocate(&img, format, width, height, 0, nullptr, 0, 0);
+  for (int32_t y = 0; y < height; ++y) {
+    for (int32_t x = 0; x < width; ++x) {
+      // Smooth gradients: what JPEG keeps close.
+      const auto u = static_cast<uint32_t>(x * 255 / width), v = static_cast<uint32_t>(y * 255 / std::max(height, 64));
+      image_set_pixel(&img, x, y, format == Rgb32 ? colour_value(u, v, (u + v) / 2) : (u + v) / 2);
     }
   }
   return img;
@@ -29,10 +32,14 @@ Image pattern(int32_t format) {
 
 TEST(SaveJpeg, DecodesInDjpegAsInOurReader) {
   TempDir dir;
-  for (int32_t format : {Gray8, Rgb32}) {
-    SCOPED_TRACE(format);
-    Image img = pattern(format);
-    const std::string file = dir / ("f" + std::to_string(format) + ".jpg");
+  // Widths whose rows are all, some or none 32-byte aligned (the reader treats aligned rows apart).
+  const struct {
+    int32_t format, width, height;
+  } cases[] = {{Gray8, 45, 29}, {Rgb32, 45, 29}, {Rgb32, 64, 40}, {Rgb32, 1200, 3}, {Rgb32, 8, 1}};
+  for (const auto& [format, width, height] : cases) {
+    SCOPED_TRACE(std::to_string(format) + ": " + std::to_string(width) + " x " + std::to_string(height));
+    Image img = pattern(format, width, height);
+    const std::string file = dir / ("f" + std::to_string(format) + "_" + std::to_string(width) + ".jpg");
     ASSERT_EQ(save_jpeg(&img, file.c_str(), 90, 300, 150), 1) << base::last_error();
     Image back{};
     float x = 0, y = 0;
