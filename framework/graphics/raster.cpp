@@ -11,7 +11,6 @@
 
 namespace lumra::graphics {
 
-using raster_detail::touch;
 
 namespace raster_detail {
 

@@ -49,6 +49,18 @@ struct Touched {
   int32_t bottom;
 };
 
+// Grows `t` to cover the rectangle (right and bottom exclusive).
+inline void touch(Touched* t, int32_t left, int32_t top, int32_t right, int32_t bottom) {
+  if (t->right <= t->left) {
+    *t = Touched{left, top, right, bottom};
+    return;
+  }
+  if (left < t->left) t->left = left;
+  if (top < t->top) t->top = top;
+  if (right > t->right) t->right = right;
+  if (bottom > t->bottom) t->bottom = bottom;
+}
+
 struct RasterTarget {
   PaintBuffer* buffer;
   RasterClip clip;

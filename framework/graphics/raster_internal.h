@@ -29,16 +29,6 @@ inline int64_t clamp64(Int128 v) {
   return static_cast<int64_t>(v);
 }
 
-inline void touch(Touched* t, int32_t left, int32_t top, int32_t right, int32_t bottom) {
-  if (t->right <= t->left) {
-    *t = Touched{left, top, right, bottom};
-    return;
-  }
-  if (left < t->left) t->left = left;
-  if (top < t->top) t->top = top;
-  if (right > t->right) t->right = right;
-  if (bottom > t->bottom) t->bottom = bottom;
-}
 
 // Writes n pixels of one colour from p on: memset for greys, else 16-pixel blocks of a prepared
 // 48-byte pattern, which the compiler turns into three 16-byte stores.

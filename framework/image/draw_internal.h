@@ -13,6 +13,8 @@
 
 namespace lumra::image::draw_detail {
 
+using graphics::touch;
+
 struct Plan {
   Image* img;
   int32_t colour_mode;
@@ -59,16 +61,6 @@ void for_each_span(const graphics::RasterTarget& t, int32_t y, int32_t x0, int32
   }
 }
 
-inline void touch(graphics::Touched* t, int32_t left, int32_t top, int32_t right, int32_t bottom) {
-  if (t->right <= t->left) {
-    *t = graphics::Touched{left, top, right, bottom};
-    return;
-  }
-  if (left < t->left) t->left = left;
-  if (top < t->top) t->top = top;
-  if (right > t->right) t->right = right;
-  if (bottom > t->bottom) t->bottom = bottom;
-}
 
 // The one work buffer: page-allocated, grown when a larger size is asked, never shrunk until the
 // program ends. Null when it cannot grow (the old buffer is then kept).
