@@ -6,7 +6,7 @@ LUMRA_PACKAGES=(
   clang libclang-rt-14-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libminizip-dev
-  zip unzip libarchive-tools python3 python3-pil time
+  zip unzip libarchive-tools python3 time
   xvfb xauth
   libsdl2-dev libx11-dev xdotool x11-apps console-setup-linux
   libpng-dev libjpeg-dev libtiff-dev imagemagick libtiff-tools libjpeg-turbo-progs python3-pil
