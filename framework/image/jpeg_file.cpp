@@ -3,6 +3,8 @@
 // holding the setjmp and no C++ object, and the jump becomes false there. Nothing is printed.
 #include "framework/image/jpeg_file.h"
 
+#include <sys/stat.h>
+
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -39,6 +41,25 @@ void on_progress(j_common_ptr common) {
     fail("JPEG has more scans than the limit");
     std::longjmp(reinterpret_cast<JpegError*>(common->err)->jump, 1);
   }
+}
+
+// A Huffman-coded JPEG spends at least one bit on every 8 x 8 block of every component it decodes
+// (the DC code), and a block covers at most 32 x 32 pixels (sampling factors up to 4), so a file of
+// n bytes can describe at most 8192 n pixels. A header claiming more than its file can fill would
+// make us allocate and paint a huge picture from a few hundred bytes: refuse it. Arithmetic coding
+// can spend less than a bit per block, so it gets a looser bound.
+constexpr int64_t kJpegHuffmanPixelsPerByte = 8 * 32 * 32;
+constexpr int64_t kJpegArithmeticPixelsPerByte = 65536;
+
+bool jpeg_size_plausible(const jpeg_decompress_struct& info, int64_t input_size) {
+  const int64_t per_byte = info.arith_code ? kJpegArithmeticPixelsPerByte : kJpegHuffmanPixelsPerByte;
+  const int64_t pixels = static_cast<int64_t>(info.image_width) * info.image_height;
+  return input_size <= 0 || pixels / per_byte <= input_size;
+}
+
+int64_t file_size(std::FILE* file) {
+  struct stat st {};
+  return fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode) ? static_cast<int64_t>(st.st_size) : 0;
 }
 
 void setup_errors(JpegError* error) {
@@ -123,6 +144,8 @@ int read_jpeg_from(JpegRead* r, Image* img, float* x_resolution, float* y_resolu
   if (x_resolution) *x_resolution = x;
   if (y_resolution) *y_resolution = y;
   if (!picture_size_allowed(r->info.image_width, r->info.image_height)) return 0;
+  const int64_t input_size = r->file ? file_size(r->file) : static_cast<int64_t>(r->size);
+  if (!jpeg_size_plausible(r->info, input_size)) return fail("JPEG claims more pixels than its data can hold");
   const bool gray = r->info.jpeg_color_space == JCS_GRAYSCALE;
   // libjpeg-turbo's RGBA output is its RGB conversion written four bytes a pixel, the fourth
   // 255 (opaque), straight into the image rows: no line buffer and no second pass. (Its RGBX

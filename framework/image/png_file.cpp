@@ -4,6 +4,7 @@
 #include "framework/image/png_file.h"
 
 #include <png.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <csetjmp>
@@ -22,6 +23,11 @@ using base::fail;
 
 constexpr size_t kIdatPiece = 4096;
 
+// Deflate never expands more than 1032 to 1; an interlaced picture claiming more filtered data
+// than its file could inflate to is refused before its rows are cleared (non-interlaced rows are
+// only touched as they arrive, so those keep the partial-picture behaviour whatever they claim).
+constexpr int64_t kDeflateMaxRatio = 1032;
+
 [[noreturn]] void on_png_error(png_structp png, png_const_charp message) {
   base::failf("PNG: %s", message ? message : "error");
   png_longjmp(png, 1);
@@ -39,6 +45,12 @@ struct PngRead {
   png_bytepp rows;
   uint32_t rows_done;  // rows completed in the current pass
 };
+
+int64_t input_size(const PngRead* r) {
+  if (!r->file) return static_cast<int64_t>(r->memory.left);
+  struct stat st {};
+  return fstat(fileno(r->file), &st) == 0 && S_ISREG(st.st_mode) ? static_cast<int64_t>(st.st_size) : 0;
+}
 
 void read_from_memory(png_structp png, png_bytep out, size_t length) {
   auto* r = static_cast<PngRead*>(png_get_io_ptr(png));
@@ -70,6 +82,7 @@ struct Layout {
   png_uint_32 width;
   png_uint_32 height;
   int interlace;
+  int64_t file_row_bytes;  // a row as stored in the file, before any transformation
 };
 
 // Chooses the format and requests the transformations; false for an unsupported colour type.
@@ -137,9 +150,12 @@ bool set_transformations(PngRead* r, const uint32_t* background, Layout* out) {
     fail("PNG colour type or bit depth not supported");
     return false;
   }
+  const int channels = colour == PNG_COLOR_TYPE_RGB ? 3 : colour == PNG_COLOR_TYPE_RGB_ALPHA ? 4
+                       : colour == PNG_COLOR_TYPE_GRAY_ALPHA ? 2 : 1;
+  const int64_t file_row_bytes = (static_cast<int64_t>(width) * depth * channels + 7) / 8;
   png_set_interlace_handling(r->png);
   png_read_update_info(r->png, r->info);
-  *out = Layout{format, width, height, interlace};
+  *out = Layout{format, width, height, interlace, file_row_bytes};
   return true;
 }
 
@@ -176,6 +192,12 @@ int read_png_from(PngRead* r, float resolution[2], Image* img, const uint32_t* b
   Layout layout{};
   if (!set_transformations(r, background, &layout)) return 0;
   if (!picture_size_allowed(layout.width, layout.height)) return 0;
+  if (layout.interlace != PNG_INTERLACE_NONE) {
+    const int64_t size = input_size(r);
+    if (size > 0 && layout.file_row_bytes * layout.height / kDeflateMaxRatio > size) {
+      return fail("PNG claims more pixels than its data can hold");
+    }
+  }
   const int64_t stride = image_stride(layout.format, layout.width);
   if (static_cast<int64_t>(png_get_rowbytes(r->png, r->info)) != stride) return fail("PNG row layout does not match the format");
 

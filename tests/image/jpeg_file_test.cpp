@@ -132,6 +132,37 @@ TEST(ReadJpeg, ScanLimit) {
   image_free(&img);
 }
 
+TEST(ReadJpeg, HeaderClaimingMorePixelsThanItsDataCanFillIsRefused) {
+  Bytes bytes = read_bytes(fixtures() + "/jpeg_rgb_unit1.jpg");
+  const uint8_t sof_marker[] = {0xFF, 0xC0}, sos_marker[] = {0xFF, 0xDA};
+  const auto sof = std::search(bytes.begin(), bytes.end(), std::begin(sof_marker), std::end(sof_marker));
+  const auto sos = std::search(bytes.begin(), bytes.end(), std::begin(sos_marker), std::end(sos_marker));
+  ASSERT_NE(sof, bytes.end());
+  ASSERT_NE(sos, bytes.end());
+  // 11000 x 11000 pixels, then only the first bytes of the scan: a few hundred bytes in all.
+  const size_t at = static_cast<size_t>(sof - bytes.begin());
+  bytes[at + 5] = 11000 >> 8;
+  bytes[at + 6] = 11000 & 255;
+  bytes[at + 7] = 11000 >> 8;
+  bytes[at + 8] = 11000 & 255;
+  bytes.resize(static_cast<size_t>(sos - bytes.begin()) + 40);
+  Image img{};
+  EXPECT_EQ(read_jpeg_memory(&img, bytes.data(), bytes.size(), nullptr, nullptr), 0);
+  EXPECT_STREQ(base::last_error(), "JPEG claims more pixels than its data can hold");
+  EXPECT_EQ(img.pixels, nullptr);
+
+  // A flat picture is the densest a Huffman-coded file gets, and still well inside the bound.
+  Image flat{};
+  ASSERT_EQ(image_allocate(&flat, Gray8, 2048, 2048, 0, nullptr, 0, 0), 1);
+  image_fill(&flat, 128);
+  TempDir dir;
+  const std::string path = dir / "flat.jpg";
+  ASSERT_EQ(write_jpeg(&flat, path.c_str(), nullptr, 10, 0, 0), 1) << base::last_error();
+  EXPECT_EQ(read_jpeg(&img, path.c_str(), nullptr, nullptr), 1) << base::last_error();
+  image_free(&img);
+  image_free(&flat);
+}
+
 TEST(ReadJpeg, BrokenFilesFailQuietly) {
   const Bytes good = read_bytes(fixtures() + "/jpeg_rgb_unit1.jpg");
   const struct {

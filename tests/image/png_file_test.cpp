@@ -118,6 +118,28 @@ TEST(ReadPng, TruncatedPictureKeepsTheRowsDecodedSoFar) {
   image_free(&img);
 }
 
+TEST(ReadPng, InterlacedPictureClaimingMoreThanItsDataCanInflateToIsRefused) {
+  // 11000 x 11000 RGB, interlaced, behind a few dozen bytes of image data: clearing its rows
+  // alone would take 480 MB.
+  Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  Bytes ihdr;
+  put_be32(ihdr, 11000);
+  put_be32(ihdr, 11000);
+  ihdr.insert(ihdr.end(), {8, 2, 0, 0, 1});
+  put_chunk(png, "IHDR", ihdr);
+  const Bytes raw(1000, 0);
+  uLongf size = compressBound(static_cast<uLong>(raw.size()));
+  Bytes z(size);
+  compress(z.data(), &size, raw.data(), static_cast<uLong>(raw.size()));
+  z.resize(size);
+  put_chunk(png, "IDAT", z);
+  put_chunk(png, "IEND", {});
+  Image img{};
+  EXPECT_EQ(read_memory(png, &img), 0);
+  EXPECT_STREQ(base::last_error(), "PNG claims more pixels than its data can hold");
+  EXPECT_EQ(img.pixels, nullptr);
+}
+
 TEST(ReadPng, RefusesWhatItCannotRead) {
   const Bytes good = make_png(3, 2, 8, 0, {{1, 2, 3}, {4, 5, 6}});
   Bytes bad_signature = good;
