@@ -788,22 +788,6 @@ void scene_polygons() {
   set_clip(0, 0, 0, 0, 0, 0, nullptr);
 }
 
-void dump_frame(const char* folder, const char* name) {
-  const hl::Frame f = hl::frame();
-  const std::string path = std::string(folder) + "/" + name + ".ppm";
-  FILE* out = std::fopen(path.c_str(), "wb");
-  if (!out) return;
-  std::fprintf(out, "P6\n%d %d\n255\n", f.width, f.height);
-  for (int32_t y = 0; y < f.height; ++y) {
-    for (int32_t x = 0; x < f.width; ++x) {
-      const uint8_t* p = f.pixels + static_cast<size_t>(y) * f.stride + static_cast<size_t>(x) * 3;
-      const uint8_t rgb_bytes[3] = {p[2], p[1], p[0]};
-      std::fwrite(rgb_bytes, 1, 3, out);
-    }
-  }
-  std::fclose(out);
-}
-
 TEST_F(Draw, GoldenFrames) {
   const Golden table[] = {
       {"line styles", scene_line_styles, 0xd7db868dca8e8995ull},
@@ -815,7 +799,9 @@ TEST_F(Draw, GoldenFrames) {
     clear_window();
     g.scene();
     const uint64_t hash = hl::frame_hash();
-    if (const char* folder = std::getenv("LUMRA_GOLDEN_DUMP")) dump_frame(folder, g.name);
+    if (const char* folder = std::getenv("LUMRA_GOLDEN_DUMP")) {
+      testing::write_frame_ppm(std::string(folder) + "/" + g.name + ".ppm");
+    }
     if (print) std::printf("      {\"%s\", ..., 0x%016llxull},\n", g.name, static_cast<unsigned long long>(hash));
     EXPECT_EQ(hash, g.hash) << g.name;
   }

@@ -573,22 +573,6 @@ struct Golden {
   uint64_t hash;
 };
 
-void dump_frame(const char* folder, const char* name) {
-  const hl::Frame f = hl::frame();
-  const std::string path = std::string(folder) + "/image " + name + ".ppm";
-  FILE* out = std::fopen(path.c_str(), "wb");
-  if (!out) return;
-  std::fprintf(out, "P6\n%d %d\n255\n", f.width, f.height);
-  for (int32_t y = 0; y < f.height; ++y) {
-    for (int32_t x = 0; x < f.width; ++x) {
-      const uint8_t* p = f.pixels + static_cast<size_t>(y) * f.stride + static_cast<size_t>(x) * 3;
-      const uint8_t rgb_bytes[3] = {p[2], p[1], p[0]};
-      std::fwrite(rgb_bytes, 1, 3, out);
-    }
-  }
-  std::fclose(out);
-}
-
 TEST_F(ImageDraw, GoldenFrames) {
   make_scene_image();
   const Golden table[] = {
@@ -601,7 +585,9 @@ TEST_F(ImageDraw, GoldenFrames) {
     graphics::clear_window();
     g.scene();
     const uint64_t hash = hl::frame_hash();
-    if (const char* folder = std::getenv("LUMRA_GOLDEN_DUMP")) dump_frame(folder, g.name);
+    if (const char* folder = std::getenv("LUMRA_GOLDEN_DUMP")) {
+      testing::write_frame_ppm(std::string(folder) + "/image " + g.name + ".ppm");
+    }
     if (print) std::printf("      {\"%s\", ..., 0x%016llxull},\n", g.name, static_cast<unsigned long long>(hash));
     EXPECT_EQ(hash, g.hash) << g.name;
   }

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
+
 #include "framework/graphics/graphics.h"
 #include "framework/input/input.h"
 #include "framework/text/oem.h"
@@ -36,5 +39,21 @@ class HeadlessSession : public ::testing::Test {
     graphics::pump_messages();
   }
 };
+
+// Writes the headless frame as a binary PPM picture, for looking at golden scenes by eye.
+inline void write_frame_ppm(const std::string& path) {
+  const platform::headless::Frame f = platform::headless::frame();
+  std::FILE* out = std::fopen(path.c_str(), "wb");
+  if (!out) return;
+  std::fprintf(out, "P6\n%d %d\n255\n", f.width, f.height);
+  for (int32_t y = 0; y < f.height; ++y) {
+    for (int32_t x = 0; x < f.width; ++x) {
+      const uint8_t* p = f.pixels + static_cast<size_t>(y) * f.stride + static_cast<size_t>(x) * 3;
+      const uint8_t rgb[3] = {p[2], p[1], p[0]};
+      std::fwrite(rgb, 1, 3, out);
+    }
+  }
+  std::fclose(out);
+}
 
 }  // namespace lumra::testing
