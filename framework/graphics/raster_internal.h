@@ -29,7 +29,6 @@ inline int64_t clamp64(Int128 v) {
   return static_cast<int64_t>(v);
 }
 
-
 // Writes n pixels of one colour from p on: memset for greys, else 16-pixel blocks of a prepared
 // 48-byte pattern, which the compiler turns into three 16-byte stores.
 void fill_pixels(uint8_t* p, size_t n, uint32_t colour);

@@ -61,7 +61,6 @@ void for_each_span(const graphics::RasterTarget& t, int32_t y, int32_t x0, int32
   }
 }
 
-
 // The one work buffer: page-allocated, grown when a larger size is asked, never shrunk until the
 // program ends. Null when it cannot grow (the old buffer is then kept).
 uint8_t* work_buffer(size_t size);

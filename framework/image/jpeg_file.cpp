@@ -3,8 +3,6 @@
 // holding the setjmp and no C++ object, and the jump becomes false there. Nothing is printed.
 #include "framework/image/jpeg_file.h"
 
-#include <sys/stat.h>
-
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -14,6 +12,7 @@
 
 #include "framework/base/error.h"
 #include "framework/base/heap.h"
+#include "framework/image/picture_io_internal.h"
 #include "framework/image/picture_limits.h"
 
 namespace lumra::image {
@@ -55,11 +54,6 @@ bool jpeg_size_plausible(const jpeg_decompress_struct& info, int64_t input_size)
   const int64_t per_byte = info.arith_code ? kJpegArithmeticPixelsPerByte : kJpegHuffmanPixelsPerByte;
   const int64_t pixels = static_cast<int64_t>(info.image_width) * info.image_height;
   return input_size <= 0 || pixels / per_byte <= input_size;
-}
-
-int64_t file_size(std::FILE* file) {
-  struct stat st {};
-  return fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode) ? static_cast<int64_t>(st.st_size) : 0;
 }
 
 void setup_errors(JpegError* error) {
@@ -144,7 +138,7 @@ int read_jpeg_from(JpegRead* r, Image* img, float* x_resolution, float* y_resolu
   if (x_resolution) *x_resolution = x;
   if (y_resolution) *y_resolution = y;
   if (!picture_size_allowed(r->info.image_width, r->info.image_height)) return 0;
-  const int64_t input_size = r->file ? file_size(r->file) : static_cast<int64_t>(r->size);
+  const int64_t input_size = r->file ? internal::regular_file_size(r->file) : static_cast<int64_t>(r->size);
   if (!jpeg_size_plausible(r->info, input_size)) return fail("JPEG claims more pixels than its data can hold");
   const bool gray = r->info.jpeg_color_space == JCS_GRAYSCALE;
   // libjpeg-turbo's RGBA output is its RGB conversion written four bytes a pixel, the fourth

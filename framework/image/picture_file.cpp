@@ -66,23 +66,30 @@ int load_through_converter(Image*, const char*, Resolution*, const uint32_t*) {
 
 struct PictureReader {
   const char* extension;  // null: every other extension
+  const char* format;     // the format's name, for people
   Reader read;
   bool reports_early;     // the outputs are written whatever the result (JPEG)
 };
 
 constexpr PictureReader kReaders[] = {
-    {".bmp", load_bmp, false},
-    {".pcx", load_pcx, false},
-    {".tif", load_tiff, false},
-    {".tiff", load_tiff, false},
-    {".png", load_png, false},
-    {".jpg", load_jpeg, true},
-    {".jpeg", load_jpeg, true},
-    {".pdf", load_document, false},
-    {".eps", load_document, false},
-    {".ps", load_document, false},
-    {nullptr, load_through_converter, false},
+    {".bmp", "BMP", load_bmp, false},
+    {".pcx", "PCX", load_pcx, false},
+    {".tif", "TIFF", load_tiff, false},
+    {".tiff", "TIFF", load_tiff, false},
+    {".png", "PNG", load_png, false},
+    {".jpg", "JPEG", load_jpeg, true},
+    {".jpeg", "JPEG", load_jpeg, true},
+    {".pdf", "PDF", load_document, false},
+    {".eps", "EPS", load_document, false},
+    {".ps", "PostScript", load_document, false},
+    {nullptr, "?", load_through_converter, false},
 };
+
+const PictureReader* reader_for(const char* extension) {
+  const PictureReader* reader = kReaders;
+  while (reader->extension && strcasecmp(reader->extension, extension) != 0) ++reader;
+  return reader;
+}
 
 }  // namespace
 
@@ -95,12 +102,12 @@ const char* picture_extension(const char* path) {
   return dot ? dot : name + std::strlen(name);
 }
 
+const char* picture_format_name(const char* path) { return reader_for(picture_extension(path))->format; }
+
 int load_picture(Image* img, const char* path, float* x_resolution, float* y_resolution, const uint32_t* background,
                  const char* forced_extension) {
   if (!img || !path) return fail("no image or no path");
-  const char* extension = forced_extension ? forced_extension : picture_extension(path);
-  const PictureReader* reader = kReaders;
-  while (reader->extension && strcasecmp(reader->extension, extension) != 0) ++reader;
+  const PictureReader* reader = reader_for(forced_extension ? forced_extension : picture_extension(path));
 
   if (reader->reports_early) {
     // Only what the header gave is written; a 0 there, or an output never written, reads 75.

@@ -27,4 +27,8 @@ int load_picture(Image* img, const char* path, float* x_resolution, float* y_res
 // dot included; "" when there is none.
 const char* picture_extension(const char* path);
 
+// The name of the format load_picture reads `path` as ("PNG", "TIFF", ...); "?" for the
+// extensions left to the external converter.
+const char* picture_format_name(const char* path);
+
 }  // namespace lumra::image

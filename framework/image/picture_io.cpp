@@ -30,20 +30,26 @@ namespace internal {
 
 using base::fail;
 
+int64_t regular_file_size(std::FILE* file) {
+  struct stat st {};
+  if (fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  return static_cast<int64_t>(st.st_size);
+}
+
 int load_file(const char* path, FileBytes* out) {
   *out = FileBytes{};
   std::FILE* f = std::fopen(path, "rb");
   if (!f) return base::failf("Unable to open the file \"%s\"", path);
-  struct stat st {};
-  if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
+  const int64_t file_size = regular_file_size(f);
+  if (file_size < 0) {
     std::fclose(f);
     return fail("not a regular file");
   }
-  if (static_cast<uint64_t>(st.st_size) > kMaxFileBytes) {
+  if (static_cast<uint64_t>(file_size) > kMaxFileBytes) {
     std::fclose(f);
     return fail("file too large for a picture");
   }
-  const auto size = static_cast<size_t>(st.st_size);
+  const auto size = static_cast<size_t>(file_size);
   uint8_t* data = nullptr;
   if (size) {
     data = static_cast<uint8_t*>(base::heap_alloc(size));

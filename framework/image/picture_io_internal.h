@@ -14,6 +14,9 @@ namespace lumra::image::internal {
 // through, with room for headers and tables.
 inline constexpr size_t kMaxFileBytes = (size_t{1} << 31) - 1;
 
+// The size of an open regular file; -1 for anything else (a pipe, a device, a failed stat).
+int64_t regular_file_size(std::FILE* file);
+
 // A whole file on the framework heap.
 struct FileBytes {
   uint8_t* data;

@@ -4,7 +4,6 @@
 #include "framework/image/png_file.h"
 
 #include <png.h>
-#include <sys/stat.h>
 
 #include <cmath>
 #include <csetjmp>
@@ -47,9 +46,7 @@ struct PngRead {
 };
 
 int64_t input_size(const PngRead* r) {
-  if (!r->file) return static_cast<int64_t>(r->memory.left);
-  struct stat st {};
-  return fstat(fileno(r->file), &st) == 0 && S_ISREG(st.st_mode) ? static_cast<int64_t>(st.st_size) : 0;
+  return r->file ? internal::regular_file_size(r->file) : static_cast<int64_t>(r->memory.left);
 }
 
 void read_from_memory(png_structp png, png_bytep out, size_t length) {

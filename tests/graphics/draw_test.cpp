@@ -76,13 +76,7 @@ class Draw : public testing::HeadlessSession {
  protected:
   void SetUp() override {
     testing::HeadlessSession::SetUp();
-    open_window("Lumra", 320, 240, 0, 0, -1, 1);
-    ASSERT_EQ(g_graphics.gwin.opened, 0);
-    pump_messages();
-  }
-  static uint32_t back(int32_t x, int32_t y) {
-    const uint8_t* p = buffer_pixel(&g_graphics.gwin.wmpaintdc, x, y);
-    return rgb(p[2], p[1], p[0]);
+    open_drawing_window();
   }
   // Pixels of the back buffer that are not black, with their bounding box.
   struct Painted {

@@ -27,18 +27,12 @@ class ImageCapture : public testing::HeadlessSession {
  protected:
   void SetUp() override {
     testing::HeadlessSession::SetUp();
-    graphics::open_window("Lumra", 320, 240, 0, 0, -1, 1);
-    ASSERT_EQ(g_graphics.gwin.opened, 0);
-    graphics::pump_messages();
+    open_drawing_window();
     image_create(&img_);
   }
   void TearDown() override {
     image_free(&img_);
     testing::HeadlessSession::TearDown();
-  }
-  static uint32_t back(int32_t x, int32_t y) {
-    const uint8_t* p = graphics::buffer_pixel(&g_graphics.gwin.wmpaintdc, x, y);
-    return colour_value(p[2], p[1], p[0]);
   }
   // A 16 x 8 scene of four colours: quarters red, gray 200, blue, a dark green.
   static void draw_scene(int32_t x, int32_t y) {

@@ -37,17 +37,11 @@ class ImageDraw : public testing::HeadlessSession {
  protected:
   void SetUp() override {
     testing::HeadlessSession::SetUp();
-    graphics::open_window("Lumra", 320, 240, 0, 0, -1, 1);
-    ASSERT_EQ(g_graphics.gwin.opened, 0);
-    graphics::pump_messages();
+    open_drawing_window();
   }
   void TearDown() override {
     for (Image& i : images_) image_free(&i);
     testing::HeadlessSession::TearDown();
-  }
-  static uint32_t back(int32_t x, int32_t y) {
-    const uint8_t* p = graphics::buffer_pixel(&g_graphics.gwin.wmpaintdc, x, y);
-    return colour_value(p[2], p[1], p[0]);
   }
   static void fill_background(uint32_t colour = kBackground) { graphics::fill_rectangle_rgb(0, 0, colour, 320, 240); }
   // An image the fixture frees.

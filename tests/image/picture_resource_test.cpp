@@ -81,10 +81,6 @@ class PictureResource : public testing::HeadlessSession {
     base::packs_release();
     testing::HeadlessSession::TearDown();
   }
-  static uint32_t back(int32_t x, int32_t y) {
-    const uint8_t* q = graphics::buffer_pixel(&g_graphics.gwin.wmpaintdc, x, y);
-    return colour_value(q[2], q[1], q[0]);
-  }
 };
 
 TEST_F(PictureResource, TheSplashHeaderSizesTheWindowAndTheSplashDraws) {

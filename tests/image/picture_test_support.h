@@ -140,6 +140,15 @@ inline void put_chunk(Bytes& png, const char* type, const Bytes& data) {
   put_be32(png, static_cast<uint32_t>(crc32(0, png.data() + start, static_cast<uInt>(png.size() - start))));
 }
 
+// The bytes as one zlib stream.
+inline Bytes deflated(const Bytes& raw) {
+  uLongf size = compressBound(static_cast<uLong>(raw.size()));
+  Bytes z(size);
+  compress(z.data(), &size, raw.data(), static_cast<uLong>(raw.size()));
+  z.resize(size);
+  return z;
+}
+
 // A non-interlaced PNG of the given raw rows (each without its filter byte; filter 0 is added).
 inline Bytes make_png(uint32_t width, uint32_t height, uint8_t depth, uint8_t colour_type, const std::vector<Bytes>& rows,
                       const std::vector<std::pair<std::string, Bytes>>& extra_chunks = {}) {
@@ -155,11 +164,7 @@ inline Bytes make_png(uint32_t width, uint32_t height, uint8_t depth, uint8_t co
     raw.push_back(0);
     raw.insert(raw.end(), row.begin(), row.end());
   }
-  uLongf size = compressBound(static_cast<uLong>(raw.size()));
-  Bytes z(size);
-  compress(z.data(), &size, raw.data(), static_cast<uLong>(raw.size()));
-  z.resize(size);
-  put_chunk(png, "IDAT", z);
+  put_chunk(png, "IDAT", deflated(raw));
   put_chunk(png, "IEND", {});
   return png;
 }

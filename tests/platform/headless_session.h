@@ -38,6 +38,20 @@ class HeadlessSession : public ::testing::Test {
     ASSERT_EQ(graphics::g_graphics.gwin.opened, 0);
     graphics::pump_messages();
   }
+
+  // Opens a 320 x 240 window (visible 319 x 239) with draw-through on and drops what opening
+  // queued; the drawing state is as opening leaves it.
+  static void open_drawing_window() {
+    graphics::open_window("Lumra", 320, 240, 0, 0, -1, 1);
+    ASSERT_EQ(graphics::g_graphics.gwin.opened, 0);
+    graphics::pump_messages();
+  }
+
+  // The back buffer's pixel at (x, y) as a colour value, red in the low byte.
+  static uint32_t back(int32_t x, int32_t y) {
+    const uint8_t* p = graphics::buffer_pixel(&graphics::g_graphics.gwin.wmpaintdc, x, y);
+    return static_cast<uint32_t>(p[2]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[0]) << 16;
+  }
 };
 
 // Writes the headless frame as a binary PPM picture, for looking at golden scenes by eye.

@@ -68,21 +68,11 @@ bool number(const char* text, long low, long high, long* out) {
   return true;
 }
 
-const char* file_format(const char* path) {
-  const char* e = picture_extension(path);
-  if (!strcasecmp(e, ".png")) return "PNG";
-  if (!strcasecmp(e, ".bmp")) return "BMP";
-  if (!strcasecmp(e, ".pcx")) return "PCX";
-  if (!strcasecmp(e, ".tif") || !strcasecmp(e, ".tiff")) return "TIFF";
-  if (!strcasecmp(e, ".jpg") || !strcasecmp(e, ".jpeg")) return "JPEG";
-  return "?";
-}
-
 int info(const char* path) {
   Image img{};
   float x = 0, y = 0;
   if (!load_picture(&img, path, &x, &y, nullptr, nullptr)) return failure("cannot read", path);
-  std::printf("format: %s\npixels: %s\nwidth: %u\nheight: %u\nx resolution: %g\ny resolution: %g\n", file_format(path),
+  std::printf("format: %s\npixels: %s\nwidth: %u\nheight: %u\nx resolution: %g\ny resolution: %g\n", picture_format_name(path),
               kFormatNames[img.format], img.width, img.height, static_cast<double>(x), static_cast<double>(y));
   image_free(&img);
   return 0;
