@@ -5,10 +5,10 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 
 #include "framework/base/error.h"
 #include "platform/backend.h"
+#include "platform/system/clock.h"
 
 namespace lumra::platform {
 namespace {
@@ -34,12 +34,6 @@ struct PlatformState {
 };
 
 PlatformState g_platform{};
-
-void sleep_ms(uint32_t ms) {
-  timespec ts{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
-  while (nanosleep(&ts, &ts) != 0) {
-  }
-}
 
 void collect() {
   if (g_platform.backend) g_platform.backend->collect();
@@ -82,11 +76,7 @@ int utf8_lead(uint8_t b, uint32_t* bits) {
 
 }  // namespace
 
-uint32_t monotonic_ms() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<uint32_t>(static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u);
-}
+uint32_t monotonic_ms() { return static_cast<uint32_t>(sys::monotonic_ms()); }
 
 int use_backend(const Backend* backend) {
   if (!backend) return fail("no platform backend given");
@@ -228,7 +218,7 @@ bool wait_message(uint32_t timeout_ms) {
     if (!g_platform.backend->wait(wait) && wait == kWaitForever) return false;
   } else {
     if (wait == kWaitForever) return false;
-    sleep_ms(wait);
+    sys::sleep_ms(wait);
   }
   return message_waiting();
 }

@@ -1,16 +1,11 @@
 #include "framework/base/ticks.h"
 
-#include <ctime>
+#include "platform/system/clock.h"
 
 namespace lumra::base {
 namespace {
 
-uint32_t monotonic_ms() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  const uint64_t ms = static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
-  return static_cast<uint32_t>(ms);
-}
+uint32_t monotonic_ms() { return static_cast<uint32_t>(sys::monotonic_ms()); }
 
 TickSource g_source = monotonic_ms;
 

@@ -1,7 +1,6 @@
 // lumra-arc: the archive command from the shell, for zip and native archives.
 // Exit status 0 success, 1 failure (one line on stderr), 2 usage error. Shows a progress line on
 // stderr while it works when stderr is a terminal.
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,6 +14,7 @@
 #include "framework/files/archive_command.h"
 #include "framework/files/dos_time.h"
 #include "framework/files/selection.h"
+#include "platform/system/clock.h"
 
 namespace {
 
@@ -56,12 +56,6 @@ struct Cli {
   bool line_shown = false;
 };
 
-int64_t now_ms() {
-  struct timespec ts {};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
-
 void clear_progress(Cli& cli) {
   if (cli.line_shown) std::fputs("\r\033[K", stderr);
   cli.line_shown = false;
@@ -99,7 +93,7 @@ int progress(int code, void* data, const ProgressInfo& info) {
   const bool member_start = info.value == 0 && info.position == 0;
   if (member_start) ++cli.members;
   if (!cli.tty) return 1;
-  const int64_t now = now_ms();
+  const int64_t now = static_cast<int64_t>(lumra::sys::monotonic_ms());
   if (now - cli.last_shown_ms < 200) return 1;
   cli.last_shown_ms = now;
   std::fprintf(stderr, "\r\033[Klumra-arc: %llu members  %.60s", static_cast<unsigned long long>(cli.members),
