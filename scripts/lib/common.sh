@@ -10,6 +10,7 @@ LUMRA_PACKAGES=(
   xvfb xauth
   libsdl2-dev libx11-dev xdotool x11-apps console-setup-linux
   libpng-dev libjpeg-dev libtiff-dev imagemagick libtiff-tools libjpeg-turbo-progs python3-pil
+  locales-all
 )
 
 # Installs whatever of the given packages is missing (as root, or through sudo).
