@@ -1,6 +1,7 @@
 // Small move-only owners, so that an early `return fail(...)` releases what a function acquired
 // without a clean-up ladder. Owned<T, release> fits any handle with a release function;
-// HeapBlock owns a block of the framework's heaps; OwnedFile a C stream.
+// HeapBlock owns a block of the framework's heaps; OwnedFile a C stream; OwnedDescriptor an
+// open file or folder of the system.
 // Keep them out of functions that libpng or libjpeg longjmp through: a jump skips destructors.
 #pragma once
 
@@ -8,6 +9,7 @@
 #include <utility>
 
 #include "framework/base/heap.h"
+#include "platform/system/fs.h"
 
 namespace lumra::base {
 
@@ -30,6 +32,12 @@ class Owned {
   explicit operator bool() const { return handle_ != empty; }
   // Gives up ownership without releasing.
   T release_ownership() { return std::exchange(handle_, empty); }
+  // Releases what it holds and gives its place to a call that hands a new handle back through a
+  // pointer: open_folder(path, links, folder.receive()).
+  T* receive() {
+    reset();
+    return &handle_;
+  }
   void reset(T handle = empty) {
     const T old = std::exchange(handle_, handle);
     if (old != empty) release(old);
@@ -51,6 +59,17 @@ class OwnedFile : public Owned<FILE*, owned_detail::close_file> {
   bool close() {
     FILE* f = release_ownership();
     return !f || std::fclose(f) == 0;
+  }
+};
+
+// An open file or folder of the system, closed on destruction; call close() where the result of
+// the close matters (the last writes).
+class OwnedDescriptor : public Owned<sys::Descriptor, sys::close_descriptor, sys::kNoDescriptor> {
+ public:
+  using Owned::Owned;
+  sys::Status close() {
+    const sys::Descriptor d = release_ownership();
+    return d == sys::kNoDescriptor ? sys::Status{} : sys::close_descriptor(d);
   }
 };
 

@@ -1,4 +1,4 @@
-// POSIX clock: CLOCK_MONOTONIC and nanosleep.
+// POSIX clock: CLOCK_MONOTONIC, nanosleep and localtime_r.
 #include "platform/system/clock.h"
 
 #include <time.h>
@@ -15,6 +15,11 @@ void sleep_ms(uint32_t ms) {
   timespec ts{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
   while (nanosleep(&ts, &ts) != 0) {
   }
+}
+
+bool local_time(int64_t seconds, std::tm* out) {
+  const time_t t = static_cast<time_t>(seconds);
+  return localtime_r(&t, out) != nullptr;
 }
 
 }  // namespace lumra::sys

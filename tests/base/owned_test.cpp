@@ -49,5 +49,26 @@ TEST(Owned, FileCloseReportsTheResult) {
   EXPECT_TRUE(f.close()) << "closing nothing succeeds";
 }
 
+TEST(Owned, ReceiveReleasesWhatItHeldBeforeTakingANewHandle) {
+  g_released = 0;
+  Counted c(4);
+  int* place = c.receive();
+  EXPECT_EQ(g_released, 1);
+  EXPECT_EQ(g_last, 4);
+  EXPECT_FALSE(c);
+  *place = 9;  // as a call handing a handle back through a pointer does
+  EXPECT_EQ(c.get(), 9);
+}
+
+TEST(Owned, DescriptorCloseReportsTheResult) {
+  OwnedDescriptor d(sys::kNoDescriptor);
+  EXPECT_FALSE(d);
+  EXPECT_TRUE(sys::ok(d.close())) << "closing nothing succeeds";
+  ASSERT_TRUE(sys::ok(sys::open_folder(".", sys::Links::kFollow, d.receive())));
+  EXPECT_TRUE(d);
+  EXPECT_TRUE(sys::ok(d.close()));
+  EXPECT_FALSE(d);
+}
+
 }  // namespace
 }  // namespace lumra::base
