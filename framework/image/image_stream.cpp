@@ -6,12 +6,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "framework/base/archive_block.h"
 #include "framework/base/bytes.h"
 #include "framework/base/error.h"
 #include "framework/base/heap.h"
 #include "framework/base/record_table.h"
 #include "framework/base/rle.h"
-#include "framework/files/native_archive.h"
 
 namespace lumra::image {
 namespace {
@@ -23,7 +23,7 @@ int64_t ceil_div(int64_t a, int64_t b) { return (a + b - 1) / b; }
 
 // The smallest block (header and data) that can unpack to `unpacked` bytes.
 int64_t smallest_block(int64_t unpacked) {
-  return static_cast<int64_t>(files::kBlockHeaderSize) + ceil_div(unpacked, kMaxBlockExpansion);
+  return static_cast<int64_t>(base::kBlockHeaderSize) + ceil_div(unpacked, kMaxBlockExpansion);
 }
 
 // The record count of the record-table stream at the position, which is left where it was; -1
@@ -63,7 +63,7 @@ int read_block_rows(Image* img, base::MemStream* s, int64_t rows_per_block) {
   for (int64_t row = 0; row < height;) {
     const int64_t capacity = std::min(rows_per_block, height - row) * stride;
     uint32_t got = 0;
-    if (!files::native_read_stream_block(s, img->pixels + row * stride, static_cast<uint32_t>(capacity), &got)) {
+    if (!base::stream_read_block(s, img->pixels + row * stride, static_cast<uint32_t>(capacity), &got)) {
       return failf("row %lld: %s", static_cast<long long>(row), base::last_error());
     }
     if (got % stride != 0) return failf("block at row %lld does not hold whole rows", static_cast<long long>(row));
@@ -183,8 +183,8 @@ int write_block(base::MemStream* s, const uint8_t* data, int64_t n) {
   if (!coded) return fail("out of memory for a block");
   size_t length = 0;
   const bool packed = size > 1 && base::rle_encode(data, size, coded, size - 1, &length);
-  uint8_t head[files::kBlockHeaderSize];
-  base::store_u16le(head, packed ? files::kBlockRunLength : files::kBlockStored);
+  uint8_t head[base::kBlockHeaderSize];
+  base::store_u16le(head, packed ? base::kBlockRunLength : base::kBlockStored);
   base::store_u16le(head + 2, static_cast<uint16_t>(n));
   base::store_u16le(head + 4, static_cast<uint16_t>(packed ? length : size));
   const int ok = base::stream_write(s, head, sizeof head) &&
