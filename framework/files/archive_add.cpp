@@ -2,10 +2,6 @@
 // "TMPFILE.~KX" beside the archive, which replaces the archive only when all went well. Members of
 // an existing archive that this command does not replace are carried over (native: a copy of the
 // archive with the replaced records deleted in place; zip: raw copies), so adding never loses them.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -14,12 +10,15 @@
 
 #include "framework/base/error.h"
 #include "framework/base/heap.h"
+#include "framework/base/owned.h"
 #include "framework/files/archive_internal.h"
 #include "framework/files/copy.h"
 #include "framework/files/dos_time.h"
 #include "framework/files/listing.h"
 #include "framework/files/path.h"
+#include "framework/files/pending_file.h"
 #include "framework/files/safe_extract.h"
+#include "platform/system/fs.h"
 
 namespace lumra::files {
 namespace {
@@ -53,10 +52,11 @@ struct Add {
   Command& c;
   std::vector<AddFile> files;
   std::unordered_set<std::string> replaced;  // folded names this command writes
-  uint8_t* block;                            // kBlockHeaderSize + 65535 bytes
+  base::HeapBlock block_memory;
+  uint8_t* block = nullptr;                  // kBlockHeaderSize + 65535 bytes
   std::string temp;
-  std::FILE* native_out = nullptr;
-  ZipWriter zip_out{};
+  base::OwnedFile native_out;                // the target: one of these two
+  ZipWriter zip_out;
 };
 
 // The name a listed file is stored under (see the entry grammar); false when it cannot be stored.
@@ -69,8 +69,8 @@ bool stored_name(const SelectionEntry& e, const PathParts& source, const std::st
   } else if (e.destination.empty()) {
     name = bare;
   } else if (e.destination[0] == '+') {
-    const std::string source_dir = native_path(source.drive + source.dir);
-    std::string file_dir = native_path(fp.drive + fp.dir);
+    const std::string source_dir = with_separator(source.drive + source.dir, '/');
+    std::string file_dir = with_separator(fp.drive + fp.dir, '/');
     if (!source_dir.empty() && file_dir.compare(0, source_dir.size(), source_dir) == 0) {
       file_dir.erase(0, source_dir.size());
     }
@@ -84,27 +84,26 @@ bool stored_name(const SelectionEntry& e, const PathParts& source, const std::st
 }
 
 bool plan_files(Add& a) {
-  struct stat archive_st {};
-  const bool archive_exists = stat(native_path(a.c.archive).c_str(), &archive_st) == 0;
+  sys::FileInfo archive_info{};
+  const bool archive_exists = sys::ok(sys::file_info(system_path(a.c.archive).c_str(), sys::Links::kFollow, &archive_info));
   std::unordered_set<std::string> seen;
   for (const SelectionEntry& e : a.c.entries) {
     if (e.kind != EntryKind::kPlain && !e.selects) continue;
     const std::string spec = e.kind == EntryKind::kPlain ? e.text : e.pattern;
     const PathParts source = split_path(spec);
     base::DynArray listing{};
-    base::clear_error();
-    if (!list_files(&listing, spec.c_str(), a.c.action == kActionAddTree, kListFiles)) {
-      if (*base::last_error()) return false;
-      continue;
-    }
+    const ListOutcome listed = list_files_outcome(&listing, spec.c_str(), a.c.action == kActionAddTree, kListFiles);
+    if (listed == ListOutcome::kFailed) return false;
+    if (listed == ListOutcome::kNothing) continue;
     bool ok = true;
     uint8_t* at = nullptr;
     while (ok && base::array_next(&listing, &at)) {
       const auto* f = reinterpret_cast<const ListingEntry*>(at);
       if (!seen.insert(folded(f->path)).second) continue;
       if (folded(split_path(f->name).ext) == ".~KX") continue;
-      struct stat st {};
-      if (archive_exists && stat(f->path, &st) == 0 && st.st_dev == archive_st.st_dev && st.st_ino == archive_st.st_ino) {
+      sys::FileInfo info{};
+      if (archive_exists && sys::ok(sys::file_info(f->path, sys::Links::kFollow, &info)) &&
+          sys::same_file(info, archive_info)) {
         continue;  // the archive itself
       }
       AddFile file{f->path, {}};
@@ -122,12 +121,11 @@ bool plan_files(Add& a) {
 
 bool plan_merge(Add& a) {
   for (const SelectionEntry& e : a.c.entries) {
-    MemberSource s{};
+    MemberSource s;
     if (!source_open(&s, e.text.c_str(), detect_archive_format(e.text.c_str()), a.c.key, true)) return false;
-    int got = 0;
-    while ((got = source_next(&s)) > 0) a.replaced.insert(folded(s.name));
-    source_close(&s);
-    if (got < 0) return false;
+    MemberStep got = MemberStep::kEnd;
+    while ((got = source_next(&s)) == MemberStep::kMember) a.replaced.insert(folded(s.name));
+    if (got == MemberStep::kError) return false;
   }
   return true;
 }
@@ -140,134 +138,119 @@ int native_value(const Command& c, std::string_view name) {
 
 int zip_level(const Command& c) { return c.action == kActionAddStored ? 0 : zip_level_for_method(c.method); }
 
-// Native: rewrites the member's header once its record length is known.
-bool finish_native_member(Add& a, off_t start, MemberHeader& h, uint32_t record_length) {
-  h.record_length = record_length;
-  if (fseeko(a.native_out, start, SEEK_SET) != 0) return fail("cannot seek in the temporary archive");
-  if (!native_write_header(a.native_out, h, a.c.key)) return false;
-  return fseeko(a.native_out, 0, SEEK_END) == 0 || fail("cannot seek in the temporary archive");
+// One member being written into the target, whichever its format.
+struct MemberOut {
+  MemberHeader header;
+  const char* name;        // full name, for progress reports
+  int value;               // native: the block writer's value
+  int64_t start;           // native: where its header stands
+  uint32_t record_length;  // native: header and blocks so far
+};
+
+// Puts down the member's header (native; rewritten by member_finish) or opens its zip entry.
+bool member_begin(Add& a, MemberOut* m, const std::string& name, uint32_t unpacked_size, uint32_t dos_time, int value) {
+  *m = MemberOut{};
+  m->header.unpacked_size = unpacked_size;
+  m->header.dos_time = dos_time;
+  m->name = name.c_str();
+  m->value = value;
+  if (!a.native_out) {
+    header_set_name_prefix(&m->header, name);
+    return zip_entry_begin(&a.zip_out, name, dos_time, zip_level(a.c));
+  }
+  if (!header_set_name(&m->header, name)) {
+    return failf("member name %s is longer than the 79 bytes a native header holds", name.c_str());
+  }
+  m->header.record_length = kHeaderSize;
+  m->record_length = kHeaderSize;
+  m->start = sys::tell(a.native_out.get());
+  if (m->start < 0) return fail("cannot find the end of the temporary archive");
+  return native_write_header(a.native_out.get(), m->header, a.c.key) != 0;
 }
 
-// Full reads of up to kBlockSize bytes.
-ssize_t read_block(int fd, uint8_t* out) {
-  size_t got = 0;
-  while (got < kBlockSize) {
-    const ssize_t n = read(fd, out + got, kBlockSize - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return -1;
-    if (n == 0) break;
-    got += static_cast<size_t>(n);
-  }
-  return static_cast<ssize_t>(got);
+// Writes the member's next `n` bytes (native with value kWriterRaw: one block as stored), which
+// begin `at` bytes into its unpacked data.
+bool member_write(Add& a, MemberOut& m, const uint8_t* data, uint32_t n, int64_t at) {
+  const bool written = a.native_out ? native_write_block(a.native_out.get(), data, n, m.value, a.c.key, &m.record_length) != 0
+                                    : zip_entry_write(&a.zip_out, data, n) != 0;
+  return written && report_member(a.c, m.header, m.name, a.c.action, 0, at);
 }
 
-bool add_file_data(Add& a, int fd, MemberHeader& h, const AddFile& f, uint64_t size, uint32_t* record_length) {
-  const int value = native_value(a.c, f.stored);
-  uint64_t done = 0;
-  for (;;) {
-    const ssize_t n = read_block(fd, a.block);
-    if (n < 0) return failf("cannot read %s: %s", f.path.c_str(), std::strerror(errno));
-    if (n == 0) break;
-    if (done + static_cast<uint64_t>(n) > size) break;
-    if (a.native_out) {
-      if (!native_write_block(a.native_out, a.block, static_cast<uint32_t>(n), value, a.c.key, record_length)) return false;
-    } else if (!zip_entry_write(&a.zip_out, a.block, static_cast<unsigned>(n))) {
-      return false;
-    }
-    if (!report_member(a.c, h, f.stored.c_str(), a.c.action, 0, static_cast<int64_t>(done))) return false;
-    done += static_cast<uint64_t>(n);
+// Native: rewrites the header now that the record length is known; zip: closes the entry.
+bool member_finish(Add& a, MemberOut& m) {
+  if (a.native_out) {
+    std::FILE* const f = a.native_out.get();
+    m.header.record_length = m.record_length;
+    if (!sys::seek(f, m.start)) return fail("cannot seek in the temporary archive");
+    if (!native_write_header(f, m.header, a.c.key)) return false;
+    if (std::fseek(f, 0, SEEK_END) != 0) return fail("cannot seek in the temporary archive");
+  } else if (!zip_entry_end(&a.zip_out)) {
+    return false;
   }
-  if (done != size) return failf("%s changed while it was being added", f.path.c_str());
-  return true;
+  return report_member(a.c, m.header, m.name, a.c.action, 1);
 }
 
 bool add_file(Add& a, const AddFile& f) {
-  const int fd = open(f.path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return failf("cannot open %s: %s", f.path.c_str(), std::strerror(errno));
-  struct stat st {};
-  bool ok = fstat(fd, &st) == 0 ? true : failf("cannot read %s", f.path.c_str());
-  if (ok && static_cast<uint64_t>(st.st_size) >= kMaxMemberSize) ok = failf("%s is 4 GiB or larger", f.path.c_str());
-  MemberHeader h{};
-  h.unpacked_size = static_cast<uint32_t>(st.st_size);
-  h.dos_time = dos_time_from_unix(st.st_mtime);
-  h.record_length = a.native_out ? kHeaderSize : 0;
-  if (ok && a.native_out) {
-    if (!header_set_name(&h, f.stored)) {
-      ok = failf("member name %s is longer than the 79 bytes a native header holds", f.stored.c_str());
-    }
-    const off_t start = ftello(a.native_out);
-    uint32_t record_length = kHeaderSize;
-    ok = ok && native_write_header(a.native_out, h, a.c.key) &&
-         add_file_data(a, fd, h, f, static_cast<uint64_t>(st.st_size), &record_length) &&
-         finish_native_member(a, start, h, record_length);
-  } else if (ok) {
-    header_set_name_prefix(&h, f.stored);
-    ok = zip_entry_begin(&a.zip_out, f.stored, h.dos_time, zip_level(a.c)) &&
-         add_file_data(a, fd, h, f, static_cast<uint64_t>(st.st_size), nullptr) && zip_entry_end(&a.zip_out);
+  base::OwnedDescriptor fd;
+  if (const sys::Status opened = sys::open_file(f.path.c_str(), fd.receive()); !sys::ok(opened)) {
+    return failf("cannot open %s: %s", f.path.c_str(), sys::describe(opened));
   }
-  close(fd);
-  return ok && report_member(a.c, h, f.stored.c_str(), a.c.action, 1);
+  sys::FileInfo info{};
+  if (!sys::ok(sys::file_info(fd.get(), &info))) return failf("cannot read %s", f.path.c_str());
+  if (info.size >= kMaxMemberSize) return failf("%s is 4 GiB or larger", f.path.c_str());
+  MemberOut m;
+  if (!member_begin(a, &m, f.stored, static_cast<uint32_t>(info.size), dos_time_from_unix(info.modified.seconds),
+                    native_value(a.c, f.stored))) {
+    return false;
+  }
+  uint64_t done = 0;
+  for (;;) {
+    size_t n = 0;
+    if (const sys::Status read = sys::read_full(fd.get(), a.block, kBlockSize, &n); !sys::ok(read)) {
+      return failf("cannot read %s: %s", f.path.c_str(), sys::describe(read));
+    }
+    if (n == 0 || done + n > info.size) break;
+    if (!member_write(a, m, a.block, static_cast<uint32_t>(n), static_cast<int64_t>(done))) return false;
+    done += n;
+  }
+  if (done != info.size) return failf("%s changed while it was being added", f.path.c_str());
+  return member_finish(a, m);
 }
 
 // One member of a merge source, decoded (or, native into native, copied block by block).
 bool merge_member(Add& a, MemberSource& s) {
-  MemberHeader h{};
-  h.unpacked_size = s.header.unpacked_size;
-  h.dos_time = s.header.dos_time;
-  if (a.native_out) {
-    if (!header_set_name(&h, s.name)) {
-      return failf("member name %s is longer than the 79 bytes a native header holds", s.name.c_str());
+  const uint32_t size = s.header.unpacked_size;
+  MemberOut m;
+  if (!member_begin(a, &m, s.name, size, s.header.dos_time, native_value(a.c, s.name))) return false;
+  if (a.native_out && !s.zip) {
+    m.value = kWriterRaw;
+    while (s.n.unpacked_left > 0) {
+      const int64_t at = static_cast<int64_t>(size - s.n.unpacked_left);
+      uint32_t length = 0;
+      uint32_t unpacked = 0;
+      if (!native_read_raw_block(&s.n, a.c.key, a.block, &length, &unpacked)) return false;
+      if (!member_write(a, m, a.block, length, at)) return false;
     }
-    h.record_length = kHeaderSize;
-    const off_t start = ftello(a.native_out);
-    uint32_t record_length = kHeaderSize;
-    if (!native_write_header(a.native_out, h, a.c.key)) return false;
-    if (!s.zip) {
-      while (s.n.unpacked_left > 0) {
-        uint32_t length = 0;
-        uint32_t unpacked = 0;
-        const int64_t at = static_cast<int64_t>(h.unpacked_size - s.n.unpacked_left);
-        if (!native_read_raw_block(&s.n, a.c.key, a.block, &length, &unpacked)) return false;
-        if (!native_write_block(a.native_out, a.block, length, kWriterRaw, a.c.key, &record_length)) return false;
-        if (!report_member(a.c, h, s.name.c_str(), a.c.action, 0, at)) return false;
-      }
-      return finish_native_member(a, start, h, record_length) && report_member(a.c, h, s.name.c_str(), a.c.action, 1);
-    }
-    const int value = native_value(a.c, s.name);
-    if (!source_begin(&s)) return false;
-    while (s.left > 0) {
-      const int64_t at = static_cast<int64_t>(h.unpacked_size - s.left);
-      const uint32_t got = source_read(&s, a.block, kBlockSize);
-      if (got == 0 || !native_write_block(a.native_out, a.block, got, value, a.c.key, &record_length) ||
-          !report_member(a.c, h, s.name.c_str(), a.c.action, 0, at)) {
-        return source_abandon(&s), false;
-      }
-    }
-    return source_end(&s) && finish_native_member(a, start, h, record_length) &&
-           report_member(a.c, h, s.name.c_str(), a.c.action, 1);
+    return member_finish(a, m);
   }
-  header_set_name_prefix(&h, s.name);
-  if (!zip_entry_begin(&a.zip_out, s.name, h.dos_time, zip_level(a.c))) return false;
-  if (!source_begin(&s)) return false;
+  MemberData data = source_begin(&s);
+  if (!data) return false;
   while (s.left > 0) {
-    const int64_t at = static_cast<int64_t>(h.unpacked_size - s.left);
+    const int64_t at = static_cast<int64_t>(size - s.left);
     const uint32_t got = source_read(&s, a.block, kBlockSize);
-    if (got == 0 || !zip_entry_write(&a.zip_out, a.block, got) || !report_member(a.c, h, s.name.c_str(), a.c.action, 0, at)) {
-      return source_abandon(&s), false;
-    }
+    if (got == 0 || !member_write(a, m, a.block, got, at)) return false;
   }
-  return source_end(&s) && zip_entry_end(&a.zip_out) && report_member(a.c, h, s.name.c_str(), a.c.action, 1);
+  return source_end(std::move(data)) && member_finish(a, m);
 }
 
 bool merge_source(Add& a, const std::string& path) {
-  MemberSource s{};
+  MemberSource s;
   if (!source_open(&s, path.c_str(), detect_archive_format(path.c_str()), a.c.key, true)) return false;
-  bool ok = true;
-  int got = 0;
-  while (ok && (got = source_next(&s)) > 0) ok = merge_member(a, s);
-  if (got < 0) ok = false;
-  source_close(&s);
-  return ok;
+  MemberStep got = MemberStep::kEnd;
+  while ((got = source_next(&s)) == MemberStep::kMember) {
+    if (!merge_member(a, s)) return false;
+  }
+  return got == MemberStep::kEnd;
 }
 
 int decide_replaced(void* context, const MemberHeader& h) {
@@ -282,79 +265,85 @@ bool open_native_target(Add& a) {
   if (copied == 1) {
     uint32_t deleted = 0;
     if (!native_delete_in_place(a.temp.c_str(), a.c.key, decide_replaced, &a, &deleted)) return false;
-    a.native_out = std::fopen(native_path(a.temp).c_str(), "rb+");
-    if (!a.native_out || fseeko(a.native_out, 0, SEEK_END) != 0) return failf("cannot open %s", a.temp.c_str());
+    a.native_out.reset(std::fopen(system_path(a.temp).c_str(), "rb+"));
+    if (!a.native_out || std::fseek(a.native_out.get(), 0, SEEK_END) != 0) return failf("cannot open %s", a.temp.c_str());
     return true;
   }
-  struct stat st {};
-  if (copied == 0 || stat(native_path(a.c.archive).c_str(), &st) == 0) return failf("cannot copy %s", a.c.archive.c_str());
-  const int fd = open(native_path(a.temp).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
-  a.native_out = fd >= 0 ? fdopen(fd, "wb") : nullptr;
-  if (!a.native_out) {
-    if (fd >= 0) close(fd);
-    return failf("cannot create %s: %s", a.temp.c_str(), std::strerror(errno));
+  sys::FileInfo info{};
+  if (copied == 0 || sys::ok(sys::file_info(system_path(a.c.archive).c_str(), sys::Links::kFollow, &info))) {
+    return failf("cannot copy %s", a.c.archive.c_str());
+  }
+  if (const sys::Status made = sys::create_stream(system_path(a.temp).c_str(), a.native_out.receive()); !sys::ok(made)) {
+    return failf("cannot create %s: %s", a.temp.c_str(), sys::describe(made));
   }
   return true;
 }
 
 bool open_zip_target(Add& a) {
   if (!zip_writer_create(&a.zip_out, a.temp.c_str())) return false;
-  struct stat st {};
-  if (stat(native_path(a.c.archive).c_str(), &st) != 0 || st.st_size == 0) return true;
-  ZipReader z{};
+  sys::FileInfo info{};
+  if (!sys::ok(sys::file_info(system_path(a.c.archive).c_str(), sys::Links::kFollow, &info)) || info.size == 0) {
+    return true;
+  }
+  ZipReader z;
   if (!zip_reader_open(&z, a.c.archive.c_str())) return false;
-  bool ok = true;
-  int got = 0;
-  for (got = zip_first(&z); ok && got > 0; got = zip_next(&z)) {
+  MemberStep got = MemberStep::kEnd;
+  for (got = zip_first(&z); got == MemberStep::kMember; got = zip_next(&z)) {
     if (a.replaced.count(folded(z.member.name))) {
       MemberHeader h{};
       zip_member_header(z, true, &h);
-      ok = report_member(a.c, h, z.member.name.c_str(), kActionDelete, 0);
-    } else {
-      ok = zip_copy_raw(&z, &a.zip_out, a.block, kBlockSize);
+      if (!report_member(a.c, h, z.member.name.c_str(), kActionDelete, 0)) return false;
+    } else if (!zip_copy_raw(&z, &a.zip_out, a.block, kBlockSize)) {
+      return false;
     }
   }
-  zip_reader_close(&z);
-  return ok && got >= 0;
+  return got == MemberStep::kEnd;
+}
+
+bool write_members(Add& a) {
+  if (a.c.action == kActionMerge) {
+    for (const SelectionEntry& e : a.c.entries) {
+      if (!merge_source(a, e.text)) return false;
+    }
+    return true;
+  }
+  for (const AddFile& f : a.files) {
+    if (!add_file(a, f)) return false;
+  }
+  return true;
+}
+
+// Writes the temporary archive and closes it: completed when everything went in, abandoned
+// otherwise.
+bool write_target(Add& a) {
+  const bool written = (a.c.format == kFormatZip ? open_zip_target(a) : open_native_target(a)) && write_members(a);
+  if (a.native_out) {
+    const bool closed = a.native_out.close();
+    return written && (closed || failf("cannot write %s: %s", a.temp.c_str(), std::strerror(errno)));
+  }
+  if (written && a.zip_out.handle) return zip_writer_finish(&a.zip_out) != 0;
+  a.zip_out = ZipWriter{};
+  return written;
 }
 
 }  // namespace
 
 int run_add(Command& c) {
-  Add a{c, {}, {}, static_cast<uint8_t*>(base::heap_alloc(kBlockHeaderSize + 65535)), {}};
-  if (!a.block) return fail("no memory for the working buffer");
+  PendingFile pending;  // before `a`, so the temporary archive is closed before it is removed
+  Add a{c, {}, {}, base::HeapBlock(base::heap_alloc(kBlockHeaderSize + 65535)), nullptr, {}, {}, {}};
+  if (!a.block_memory) return fail("no memory for the working buffer");
+  a.block = static_cast<uint8_t*>(a.block_memory.get());
   const PathParts ap = split_path(c.archive);
   a.temp = join_path(ap.drive, ap.dir, "TMPFILE", ".~KX");
-  bool ok = c.action == kActionMerge ? plan_merge(a) : plan_files(a);
-  bool temp_made = false;
-  if (ok) {
-    temp_made = true;
-    ok = c.format == kFormatZip ? open_zip_target(a) : open_native_target(a);
+  if (!(c.action == kActionMerge ? plan_merge(a) : plan_files(a))) return 0;
+  const std::string temp = system_path(a.temp);
+  pending.created(temp);
+  if (!write_target(a)) return 0;
+  if (const sys::Status moved = sys::rename_file(temp.c_str(), system_path(c.archive).c_str()); !sys::ok(moved)) {
+    return failf("cannot replace %s: %s", c.archive.c_str(), sys::describe(moved));
   }
-  if (ok && c.action == kActionMerge) {
-    for (const SelectionEntry& e : c.entries) {
-      if (!(ok = merge_source(a, e.text))) break;
-    }
-  } else if (ok) {
-    for (const AddFile& f : a.files) {
-      if (!(ok = add_file(a, f))) break;
-    }
-  }
-  if (a.native_out) {
-    if (std::fclose(a.native_out) != 0 && ok) ok = failf("cannot write %s: %s", a.temp.c_str(), std::strerror(errno));
-  } else if (a.zip_out.handle) {
-    if (ok) {
-      ok = zip_writer_finish(&a.zip_out);
-    } else {
-      zip_writer_abandon(&a.zip_out);
-    }
-  }
-  if (ok && rename(native_path(a.temp).c_str(), native_path(c.archive).c_str()) != 0) {
-    ok = failf("cannot replace %s: %s", c.archive.c_str(), std::strerror(errno));
-  }
-  if (!ok && temp_made) unlink(native_path(a.temp).c_str());
-  base::heap_free(a.block);
-  return ok ? 1 : 0;
+  pending.keep();
+  return 1;
 }
 
 }  // namespace lumra::files

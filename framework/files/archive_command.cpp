@@ -7,6 +7,7 @@
 
 #include "framework/base/bytes.h"
 #include "framework/base/error.h"
+#include "framework/base/owned.h"
 #include "framework/files/archive_internal.h"
 #include "framework/files/path.h"
 
@@ -25,10 +26,9 @@ bool zip_extension(const char* path) {
 }  // namespace
 
 int detect_archive_format(const char* archive) {
-  std::FILE* f = std::fopen(native_path(archive).c_str(), "rb");
+  const base::OwnedFile f(std::fopen(system_path(archive).c_str(), "rb"));
   uint8_t head[4];
-  const bool got = f && std::fread(head, 1, sizeof head, f) == sizeof head;
-  if (f) std::fclose(f);
+  const bool got = f && std::fread(head, 1, sizeof head, f.get()) == sizeof head;
   if (!got) return zip_extension(archive) ? kFormatZip : kFormatNative;
   const uint32_t signature = base::load_u32le(head);
   return signature == kZipLocalSignature || signature == kZipEndSignature ? kFormatZip : kFormatNative;

@@ -1,15 +1,13 @@
 // Deleting (action 5): native archives in place (every record judged before anything moves),
 // zip archives by raw-copying the kept members into "<archive>.~KX", which replaces the archive
 // only when something was deleted. Either way a failure leaves the archive as it was.
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-
 #include "framework/base/error.h"
 #include "framework/base/heap.h"
+#include "framework/base/owned.h"
 #include "framework/files/archive_internal.h"
 #include "framework/files/path.h"
+#include "framework/files/pending_file.h"
+#include "platform/system/fs.h"
 
 namespace lumra::files {
 namespace {
@@ -24,42 +22,37 @@ int decide_native(void* context, const MemberHeader& h) {
 }
 
 int delete_zip(Command& c) {
-  ZipReader z{};
+  ZipReader z;
   if (!zip_reader_open(&z, c.archive.c_str())) return 0;
-  auto* buffer = static_cast<uint8_t*>(base::heap_alloc(kBlockSize));
-  if (!buffer) {
-    zip_reader_close(&z);
-    return fail("no memory for the working buffer");
-  }
+  const base::HeapBlock block(base::heap_alloc(kBlockSize));
+  if (!block) return fail("no memory for the working buffer");
   const std::string temp = c.archive + ".~KX";
-  ZipWriter w{};
-  int ok = zip_writer_create(&w, temp.c_str());
+  PendingFile pending;  // before `w`, so the copy is closed before it is removed
+  pending.created(system_path(temp));
+  ZipWriter w;
+  if (!zip_writer_create(&w, temp.c_str())) return 0;
   uint32_t deleted = 0;
-  for (int got = ok ? zip_first(&z) : 0; ok; got = zip_next(&z)) {
-    if (got < 0) ok = 0;
-    if (got <= 0) break;
+  MemberStep got = MemberStep::kEnd;
+  for (got = zip_first(&z); got == MemberStep::kMember; got = zip_next(&z)) {
     MemberHeader h{};
     zip_member_header(z, true, &h);
     const std::string name = with_separator(z.member.name, '\\');
     if (selection_find_whole(c.entries, name) >= 0) {
-      ok = report_member(c, h, name.c_str(), kActionDelete, 0);
+      if (!report_member(c, h, name.c_str(), kActionDelete, 0)) return 0;
       ++deleted;
-    } else {
-      ok = zip_copy_raw(&z, &w, buffer, kBlockSize);
+    } else if (!zip_copy_raw(&z, &w, static_cast<uint8_t*>(block.get()), kBlockSize)) {
+      return 0;
     }
   }
-  zip_reader_close(&z);
-  base::heap_free(buffer);
-  if (ok && deleted > 0) {
-    ok = zip_writer_finish(&w);
-    if (ok && rename(native_path(temp).c_str(), native_path(c.archive).c_str()) != 0) {
-      ok = failf("cannot replace %s: %s", c.archive.c_str(), std::strerror(errno));
-    }
-  } else {
-    zip_writer_abandon(&w);
+  if (got == MemberStep::kError) return 0;
+  if (deleted == 0) return 1;  // nothing to delete: the archive stays, the copy goes
+  if (!zip_writer_finish(&w)) return 0;
+  const std::string target = system_path(c.archive);
+  if (const sys::Status moved = sys::rename_file(system_path(temp).c_str(), target.c_str()); !sys::ok(moved)) {
+    return failf("cannot replace %s: %s", c.archive.c_str(), sys::describe(moved));
   }
-  if (!ok || deleted == 0) unlink(native_path(temp).c_str());
-  return ok;
+  pending.keep();
+  return 1;
 }
 
 }  // namespace

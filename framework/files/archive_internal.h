@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/base/owned.h"
 #include "framework/files/archive_command.h"
 #include "framework/files/native_archive.h"
 #include "framework/files/selection.h"
@@ -35,30 +36,34 @@ struct Command {
 bool report_member(const Command& c, const MemberHeader& h, const char* name, int action, int64_t value,
                    int64_t position = 0);
 
-// Members of either format, one at a time.
+// Members of either format, one at a time; closed with its owner.
 struct MemberSource {
-  bool zip;
+  bool zip = false;
   ZipReader z;
   NativeReader n;
-  uint8_t* scratch;     // native block decoding
-  bool backslashes;     // zip names with "\" (extraction) or as stored (listing)
-  MemberHeader header;  // current member
-  std::string name;     // its full name
-  uint32_t left;        // unpacked bytes still to read
+  base::HeapBlock scratch;    // native block decoding
+  bool backslashes = false;   // zip names with "\" (extraction) or as stored (listing)
+  MemberHeader header{};      // current member
+  std::string name;           // its full name
+  uint32_t left = 0;          // unpacked bytes still to read
 };
 
 int source_open(MemberSource* s, const char* path, int format, uint8_t key, bool backslashes);
-void source_close(MemberSource* s);
-// 1 member (header and name loaded), 0 end, -1 error.
-int source_next(MemberSource* s);
-// Opens the current member's data.
-int source_begin(MemberSource* s);
+MemberStep source_next(MemberSource* s);
+
+// Closes the current member's data after a failure (zip: without its checks), keeping the
+// reason already recorded.
+void source_abandon(MemberSource* s);
+// The current member's data, open from source_begin until source_end takes it back; dropped
+// before that, it is abandoned.
+using MemberData = base::Owned<MemberSource*, source_abandon>;
+// Opens the current member's data; empty when it cannot be opened (a reason is recorded).
+MemberData source_begin(MemberSource* s);
 // Next piece of data into out (room >= kBlockSize): the byte count, 0 on failure (native: the
 // reader still stands before the block, so the call can be repeated).
 uint32_t source_read(MemberSource* s, uint8_t* out, size_t room);
 // Ends the member's data: 0 when the zip CRC or size checks fail.
-int source_end(MemberSource* s);
-void source_abandon(MemberSource* s);
+int source_end(MemberData data);
 // Most bytes the current member's stored data can possibly unpack to.
 uint64_t source_deliverable(const MemberSource& s);
 

@@ -34,44 +34,32 @@ int source_open(MemberSource* s, const char* path, int format, uint8_t key, bool
   s->zip = format == kFormatZip;
   s->backslashes = backslashes;
   if (s->zip) return zip_reader_open(&s->z, path);
-  s->scratch = static_cast<uint8_t*>(base::heap_alloc(kWorkBufferSize));
+  s->scratch.reset(base::heap_alloc(kWorkBufferSize));
   if (!s->scratch) return base::fail("no memory for the working buffer");
-  if (!native_open(&s->n, path, key, "rb")) {
-    source_close(s);
-    return 0;
-  }
-  return 1;
+  return native_open(&s->n, path, key, "rb");
 }
 
-void source_close(MemberSource* s) {
+MemberStep source_next(MemberSource* s) {
   if (s->zip) {
-    zip_reader_close(&s->z);
-  } else {
-    native_close(&s->n);
-  }
-  base::heap_free(s->scratch);
-  s->scratch = nullptr;
-}
-
-int source_next(MemberSource* s) {
-  if (s->zip) {
-    const bool first = s->z.index == 0;
-    const int got = first ? zip_first(&s->z) : zip_next(&s->z);
-    if (got <= 0) return got;
+    const MemberStep got = s->z.index == 0 ? zip_first(&s->z) : zip_next(&s->z);
+    if (got != MemberStep::kMember) return got;
     zip_member_header(s->z, s->backslashes, &s->header);
     s->name = s->backslashes ? with_separator(s->z.member.name, '\\') : s->z.member.name;
     // As in a native archive, a name beginning below 32 ends the members.
-    if (static_cast<uint8_t>(s->header.name[0]) < 32) return 0;
+    if (static_cast<uint8_t>(s->header.name[0]) < 32) return MemberStep::kEnd;
   } else {
-    const int got = native_next(&s->n, &s->header);
-    if (got != kNativeMember) return got == kNativeEnd ? 0 : -1;
+    const MemberStep got = native_next(&s->n, &s->header);
+    if (got != MemberStep::kMember) return got;
     s->name = s->header.name;
   }
   s->left = s->header.unpacked_size;
-  return 1;
+  return MemberStep::kMember;
 }
 
-int source_begin(MemberSource* s) { return s->zip ? zip_member_open(&s->z) : 1; }
+MemberData source_begin(MemberSource* s) {
+  if (s->zip && !zip_member_open(&s->z)) return MemberData();
+  return MemberData(s);
+}
 
 uint32_t source_read(MemberSource* s, uint8_t* out, size_t room) {
   if (s->left == 0) return 0;
@@ -80,14 +68,17 @@ uint32_t source_read(MemberSource* s, uint8_t* out, size_t room) {
     const size_t want = room < s->left ? room : s->left;
     got = static_cast<uint32_t>(zip_member_read(&s->z, out, static_cast<unsigned>(want)));
     if (got == 0) base::failf("zip member %s ends before its %u bytes", s->name.c_str(), s->header.unpacked_size);
-  } else if (!native_read_block(&s->n, out, s->scratch, &got)) {
+  } else if (!native_read_block(&s->n, out, static_cast<uint8_t*>(s->scratch.get()), &got)) {
     got = 0;
   }
   s->left -= got;
   return got;
 }
 
-int source_end(MemberSource* s) { return s->zip ? zip_member_close(&s->z) : 1; }
+int source_end(MemberData data) {
+  MemberSource* s = data.release_ownership();
+  return s && s->zip ? zip_member_close(&s->z) : 1;
+}
 
 void source_abandon(MemberSource* s) {
   if (s->zip) zip_member_abandon(&s->z);

@@ -1,17 +1,16 @@
-// Streams are the C library's; offsets are 64-bit (fseeko) so archives past 2 GiB still move.
+// Streams are the C library's; offsets are 64-bit (sys::seek) so archives past 2 GiB still move.
 // The chunk buffer is sized down for short copies and, should memory be short, in 512-byte steps.
 #include "framework/files/copy.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
 #include "framework/base/error.h"
 #include "framework/base/heap.h"
+#include "framework/base/owned.h"
 #include "framework/files/path.h"
+#include "framework/files/pending_file.h"
+#include "platform/system/fs.h"
 
 namespace lumra::files {
 namespace {
@@ -23,9 +22,9 @@ constexpr int64_t kMaxChunk = 57344;
 constexpr int64_t kChunkStep = 512;
 
 bool copy_chunk(std::FILE* dst, int64_t dst_at, std::FILE* src, int64_t src_at, uint8_t* buffer, size_t n) {
-  if (fseeko(src, src_at, SEEK_SET) != 0) return fail("cannot seek in the source");
+  if (!sys::seek(src, src_at)) return fail("cannot seek in the source");
   if (std::fread(buffer, 1, n, src) != n) return fail("cannot read the source");
-  if (fseeko(dst, dst_at, SEEK_SET) != 0) return fail("cannot seek in the destination");
+  if (!sys::seek(dst, dst_at)) return fail("cannot seek in the destination");
   if (std::fwrite(buffer, 1, n, dst) != n) return failf("cannot write the destination: %s", std::strerror(errno));
   return true;
 }
@@ -40,12 +39,13 @@ int copy_range(std::FILE* destination, int64_t destination_offset, std::FILE* so
   }
   int64_t size = kMaxChunk;
   while (size > kChunkStep && length <= size - kChunkStep) size -= kChunkStep;
-  uint8_t* buffer = nullptr;
+  base::HeapBlock block;
   for (; size >= kChunkStep; size -= kChunkStep) {
-    buffer = static_cast<uint8_t*>(base::heap_alloc(static_cast<size_t>(size)));
-    if (buffer) break;
+    block.reset(base::heap_alloc(static_cast<size_t>(size)));
+    if (block) break;
   }
-  if (!buffer) return fail("no memory for the copy buffer");
+  if (!block) return fail("no memory for the copy buffer");
+  auto* const buffer = static_cast<uint8_t*>(block.get());
 
   const bool backwards = destination == source && destination_offset > source_offset;
   const int64_t last = length - length % size == length ? length - size : length - length % size;
@@ -60,7 +60,7 @@ int copy_range(std::FILE* destination, int64_t destination_offset, std::FILE* so
     }
     ok = copy_chunk(destination, destination_offset + at, source, source_offset + at, buffer, static_cast<size_t>(n));
   }
-  base::heap_free(buffer);
+  block.reset();
   if (std::fflush(destination) != 0 && ok) ok = failf("cannot write the destination: %s", std::strerror(errno));
   if (ok && progress && !progress(length, length, data)) ok = fail("copy aborted");
   return ok ? 1 : 0;
@@ -68,44 +68,37 @@ int copy_range(std::FILE* destination, int64_t destination_offset, std::FILE* so
 
 int copy_file(const char* destination, const char* source, int keep_new_time, CopyProgress progress, void* data) {
   if (!destination || !source) return fail("no copy source or destination");
-  const std::string dst_path = native_path(destination);
-  const std::string src_path = native_path(source);
-  std::FILE* src = std::fopen(src_path.c_str(), "rb");
+  const std::string dst_path = system_path(destination);
+  const std::string src_path = system_path(source);
+  base::OwnedFile src(std::fopen(src_path.c_str(), "rb"));
   if (!src) {
-    unlink(dst_path.c_str());
-    failf("cannot open %s: %s", source, std::strerror(errno));
+    const int err = errno;
+    sys::remove_file(dst_path.c_str());
+    failf("cannot open %s: %s", source, std::strerror(err));
     return kCopySourceMissing;
   }
-  struct stat st {};
-  if (fstat(fileno(src), &st) != 0 || !S_ISREG(st.st_mode)) {
-    std::fclose(src);
+  sys::FileInfo st{};
+  if (!sys::ok(sys::file_info(sys::stream_descriptor(src.get()), &st)) || st.kind != sys::FileKind::kFile) {
     return failf("%s is not a regular file", source);
   }
-  struct stat existing {};
-  if (stat(dst_path.c_str(), &existing) == 0 && existing.st_dev == st.st_dev && existing.st_ino == st.st_ino) {
-    std::fclose(src);
+  sys::FileInfo existing{};
+  if (sys::ok(sys::file_info(dst_path.c_str(), sys::Links::kFollow, &existing)) && sys::same_file(existing, st)) {
     return failf("%s and %s are the same file", destination, source);
   }
+  PendingFile pending;
+  base::OwnedFile dst;
   // A link left under the destination name is replaced, never written through.
-  constexpr int kFlags = O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC;
-  int fd = open(dst_path.c_str(), kFlags, 0644);
-  if (fd < 0 && errno == ELOOP && unlink(dst_path.c_str()) == 0) fd = open(dst_path.c_str(), kFlags, 0644);
-  std::FILE* dst = fd >= 0 ? fdopen(fd, "wb") : nullptr;
-  if (!dst) {
-    const int err = errno;
-    if (fd >= 0) close(fd);
-    std::fclose(src);
-    return failf("cannot create %s: %s", destination, std::strerror(err));
+  if (const sys::Status created = sys::create_stream(dst_path.c_str(), dst.receive()); !sys::ok(created)) {
+    return failf("cannot create %s: %s", destination, sys::describe(created));
   }
-  int ok = copy_range(dst, 0, src, 0, st.st_size, progress, data);
-  if (ok && !keep_new_time) {
-    const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    if (futimens(fileno(dst), times) != 0) ok = failf("cannot set the time of %s", destination);
+  pending.created(dst_path);
+  if (!copy_range(dst.get(), 0, src.get(), 0, static_cast<int64_t>(st.size), progress, data)) return 0;
+  if (!keep_new_time && !sys::ok(sys::set_times(sys::stream_descriptor(dst.get()), &st.accessed, &st.modified))) {
+    return failf("cannot set the time of %s", destination);
   }
-  if (std::fclose(dst) != 0 && ok) ok = failf("cannot write %s: %s", destination, std::strerror(errno));
-  std::fclose(src);
-  if (!ok) unlink(dst_path.c_str());
-  return ok;
+  if (!dst.close()) return failf("cannot write %s: %s", destination, std::strerror(errno));
+  pending.keep();
+  return 1;
 }
 
 }  // namespace lumra::files

@@ -2,6 +2,8 @@
 // by one command reads back as the same wall-clock time whatever the daylight-saving state.
 #include "framework/files/dos_time.h"
 
+#include "platform/system/clock.h"
+
 namespace lumra::files {
 
 uint32_t pack_dos_time(int year, int month, int day, int hour, int minute, int second) {
@@ -26,8 +28,8 @@ DosCalendar unpack_dos_time(uint32_t packed) {
 }
 
 uint32_t dos_time_from_unix(time_t t) {
-  struct tm local {};
-  if (!localtime_r(&t, &local)) return pack_dos_time(1980, 1, 1, 0, 0, 0);
+  std::tm local{};
+  if (!sys::local_time(t, &local)) return pack_dos_time(1980, 1, 1, 0, 0, 0);
   const int year = local.tm_year + 1900;
   if (year < 1980) return pack_dos_time(1980, 1, 1, 0, 0, 0);
   if (year > 2107) return pack_dos_time(2107, 12, 31, 23, 59, 58);
@@ -36,7 +38,7 @@ uint32_t dos_time_from_unix(time_t t) {
 
 time_t unix_from_dos_time(uint32_t packed) {
   const DosCalendar c = unpack_dos_time(packed);
-  struct tm local {};
+  std::tm local{};
   local.tm_year = c.year - 1900;
   local.tm_mon = c.month - 1;
   local.tm_mday = c.day;
@@ -44,7 +46,7 @@ time_t unix_from_dos_time(uint32_t packed) {
   local.tm_min = c.minute;
   local.tm_sec = c.second;
   local.tm_isdst = -1;
-  return mktime(&local);
+  return std::mktime(&local);
 }
 
 }  // namespace lumra::files

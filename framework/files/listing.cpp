@@ -1,12 +1,7 @@
 // Directory searches read each folder whole and sort its names, so listings come out in the same
-// order on every file system. Links are examined with lstat: a link to a folder is listed as a
+// order on every file system. Links are examined as themselves: a link to a folder is listed as a
 // folder but never entered, so a loop or a link out of the tree cannot pull the walk along.
 #include "framework/files/listing.h"
-
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -15,7 +10,9 @@
 #include <vector>
 
 #include "framework/base/error.h"
+#include "framework/base/owned.h"
 #include "framework/files/wildcard.h"
+#include "platform/system/fs.h"
 
 namespace lumra::files {
 namespace {
@@ -27,34 +24,35 @@ struct Found {
   std::string name;
   bool is_dir;   // a folder, or a link to one
   bool is_link;
-  struct stat st;
+  sys::FileInfo info;  // a link's target unless that is a folder
 };
 
 // Every entry of a folder but "." and "..", sorted by name; empty when it cannot be read.
 std::vector<Found> read_folder(const std::string& folder) {
   std::vector<Found> out;
-  DIR* d = opendir(folder.empty() ? "." : folder.c_str());
-  if (!d) return out;
-  const int fd = dirfd(d);
-  while (const dirent* e = readdir(d)) {
-    if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+  base::OwnedDescriptor fd;
+  std::vector<sys::FolderEntry> entries;
+  if (!sys::ok(sys::open_folder(folder.empty() ? "." : folder.c_str(), sys::Links::kFollow, fd.receive())) ||
+      !sys::ok(sys::read_folder(fd.get(), &entries))) {
+    return out;
+  }
+  for (const sys::FolderEntry& e : entries) {
     Found f{};
-    f.name = e->d_name;
-    if (fstatat(fd, e->d_name, &f.st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-    if (S_ISLNK(f.st.st_mode)) {
+    f.name = e.name;
+    if (!sys::ok(sys::file_info_at(fd.get(), e.name.c_str(), sys::Links::kNoFollow, &f.info))) continue;
+    if (f.info.kind == sys::FileKind::kLink) {
       f.is_link = true;
-      struct stat target {};
+      sys::FileInfo target{};
       // A link counts as what it points to; a dangling one as a file, so it can still be deleted.
-      if (fstatat(fd, e->d_name, &target, 0) == 0) {
-        f.is_dir = S_ISDIR(target.st_mode);
-        if (!f.is_dir) f.st = target;
+      if (sys::ok(sys::file_info_at(fd.get(), e.name.c_str(), sys::Links::kFollow, &target))) {
+        f.is_dir = target.kind == sys::FileKind::kFolder;
+        if (!f.is_dir) f.info = target;
       }
     } else {
-      f.is_dir = S_ISDIR(f.st.st_mode);
+      f.is_dir = f.info.kind == sys::FileKind::kFolder;
     }
     out.push_back(std::move(f));
   }
-  closedir(d);
   std::sort(out.begin(), out.end(), [](const Found& a, const Found& b) { return a.name < b.name; });
   return out;
 }
@@ -77,11 +75,13 @@ bool append(Search& s, const std::string& path, int depth, const Found& f, bool 
   e->depth = depth;
   std::memcpy(e->name, f.name.c_str(), f.name.size() + 1);
   if (with_file_fields) {
-    e->modified = unpack_dos_time(dos_time_from_unix(f.st.st_mtime));
-    e->size = static_cast<uint64_t>(f.st.st_size);
+    e->modified = unpack_dos_time(dos_time_from_unix(f.info.modified.seconds));
+    e->size = f.info.size;
   }
   return true;
 }
+
+ListOutcome failed(base::Failure) { return ListOutcome::kFailed; }
 
 bool search_folder(Search& s, const std::string& folder, int depth) {
   const std::string spec_name = s.base + s.ext;
@@ -113,10 +113,10 @@ bool search_folder(Search& s, const std::string& folder, int depth) {
 
 }  // namespace
 
-int list_files(base::DynArray* listing, const char* spec, int descend, int mode) {
-  if (!listing || !spec) return fail("no listing or no search spec");
+ListOutcome list_files_outcome(base::DynArray* listing, const char* spec, int descend, int mode) {
+  if (!listing || !spec) return failed(fail("no listing or no search spec"));
   if (listing->element_size == 0) base::array_setup(listing, sizeof(ListingEntry));
-  if (listing->element_size != sizeof(ListingEntry)) return fail("the array is not a listing");
+  if (listing->element_size != sizeof(ListingEntry)) return failed(fail("the array is not a listing"));
   bool ok = true;
   if (mode == kListFiles || mode == kListDirectories) {
     const PathParts p = split_path(spec);
@@ -126,18 +126,22 @@ int list_files(base::DynArray* listing, const char* spec, int descend, int mode)
         s.seen.insert(static_cast<const ListingEntry*>(base::array_at(listing, i))->path);
       }
     }
-    ok = search_folder(s, native_path(p.drive + p.dir), 0);
+    ok = search_folder(s, system_path(p.drive + p.dir), 0);
   }
-  if (ok && listing->count > 0) return 1;
+  if (ok && listing->count > 0) return ListOutcome::kListed;
   base::array_release(listing);
-  return 0;
+  return ok ? ListOutcome::kNothing : ListOutcome::kFailed;
+}
+
+int list_files(base::DynArray* listing, const char* spec, int descend, int mode) {
+  return list_files_outcome(listing, spec, descend, mode) == ListOutcome::kListed ? 1 : 0;
 }
 
 int file_exists(const char* path) {
   if (!path) return 0;
   if (!has_wildcards(path)) {
-    struct stat st {};
-    return lstat(native_path(path).c_str(), &st) == 0 ? 1 : 0;
+    sys::FileInfo info{};
+    return sys::ok(sys::file_info(system_path(path).c_str(), sys::Links::kNoFollow, &info)) ? 1 : 0;
   }
   base::DynArray listing{};
   list_files(&listing, path, 0, kListFiles);
@@ -159,7 +163,7 @@ int delete_files(const char* spec, int descend) {
   base::DynArray listing{};
   if (!list_files(&listing, spec, descend, kListFiles)) return 0;
   uint8_t* at = nullptr;
-  while (base::array_next(&listing, &at)) unlink(reinterpret_cast<const ListingEntry*>(at)->path);
+  while (base::array_next(&listing, &at)) sys::remove_file(reinterpret_cast<const ListingEntry*>(at)->path);
   base::array_release(&listing);
   return 1;
 }
@@ -179,37 +183,20 @@ namespace {
 struct Level {
   std::vector<std::string> subfolders;
   size_t next = 0;
-  dev_t dev = 0;
-  ino_t ino = 0;
+  sys::FileInfo identity{};
 };
 
-// Unlinks every non-folder in `fd` (failures ignored) and gathers its subfolders.
-bool clear_files(int fd, Level* level) {
-  struct stat st {};
-  if (fstat(fd, &st) != 0) return false;
-  level->dev = st.st_dev;
-  level->ino = st.st_ino;
-  const int own = dup(fd);
-  if (own < 0) return false;
-  DIR* d = fdopendir(own);
-  if (!d) {
-    close(own);
-    return false;
-  }
-  while (const dirent* e = readdir(d)) {
-    if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
-    bool is_dir = e->d_type == DT_DIR;
-    if (e->d_type == DT_UNKNOWN) {
-      struct stat est {};
-      is_dir = fstatat(fd, e->d_name, &est, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(est.st_mode);
-    }
-    if (is_dir) {
-      level->subfolders.emplace_back(e->d_name);
+// Removes every non-folder in `folder` (failures ignored) and gathers its subfolders.
+bool clear_files(sys::Descriptor folder, Level* level) {
+  std::vector<sys::FolderEntry> entries;
+  if (!sys::ok(sys::file_info(folder, &level->identity)) || !sys::ok(sys::read_folder(folder, &entries))) return false;
+  for (const sys::FolderEntry& e : entries) {
+    if (e.kind == sys::FileKind::kFolder) {
+      level->subfolders.push_back(e.name);
     } else {
-      unlinkat(fd, e->d_name, 0);
+      sys::remove_file_at(folder, e.name.c_str());
     }
   }
-  closedir(d);
   return true;
 }
 
@@ -219,48 +206,41 @@ int delete_tree(const char* folder) {
   if (!folder || !*folder) return fail("no folder to delete");
   // Only one folder is open at a time: the walk climbs back through "..", checked against the
   // folder it left, so trees deeper than the open-file limit can go too.
-  int cur = open(native_path(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (cur < 0) return failf("cannot open %s: %s", folder, std::strerror(errno));
+  base::OwnedDescriptor cur;
+  const sys::Status opened = sys::open_folder(system_path(folder).c_str(), sys::Links::kFollow, cur.receive());
+  if (!sys::ok(opened)) return failf("cannot open %s: %s", folder, sys::describe(opened));
   std::vector<Level> stack(1);
-  bool ok = clear_files(cur, &stack.back());
+  bool ok = clear_files(cur.get(), &stack.back());
   while (!stack.empty()) {
     Level& top = stack.back();
     if (top.next < top.subfolders.size()) {
       const std::string& name = top.subfolders[top.next++];
-      const int child = openat(cur, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-      if (child < 0) {
-        ok = false;
-        continue;
-      }
+      base::OwnedDescriptor child;
       Level next;
-      if (!clear_files(child, &next)) {
-        close(child);
+      if (!sys::ok(sys::open_folder_at(cur.get(), name.c_str(), child.receive())) || !clear_files(child.get(), &next)) {
         ok = false;
         continue;
       }
-      close(cur);
-      cur = child;
+      cur = std::move(child);
       stack.push_back(std::move(next));
       continue;
     }
     stack.pop_back();
     if (stack.empty()) break;
-    const int parent = openat(cur, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    struct stat st {};
-    if (parent < 0 || fstat(parent, &st) != 0 || st.st_dev != stack.back().dev || st.st_ino != stack.back().ino) {
-      if (parent >= 0) close(parent);
-      close(cur);
+    base::OwnedDescriptor parent;
+    sys::FileInfo reached{};
+    if (!sys::ok(sys::open_folder_at(cur.get(), "..", parent.receive())) ||
+        !sys::ok(sys::file_info(parent.get(), &reached)) || !sys::same_file(reached, stack.back().identity)) {
       return fail("a folder moved while its tree was being deleted");
     }
-    close(cur);
-    cur = parent;
+    cur = std::move(parent);
     const Level& up = stack.back();
-    if (unlinkat(cur, up.subfolders[up.next - 1].c_str(), AT_REMOVEDIR) != 0) {
+    const std::string& done = up.subfolders[up.next - 1];
+    if (const sys::Status removed = sys::remove_folder_at(cur.get(), done.c_str()); !sys::ok(removed)) {
       ok = false;
-      failf("cannot remove folder %s: %s", up.subfolders[up.next - 1].c_str(), std::strerror(errno));
+      failf("cannot remove folder %s: %s", done.c_str(), sys::describe(removed));
     }
   }
-  close(cur);
   return ok ? 1 : 0;
 }
 

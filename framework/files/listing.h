@@ -29,6 +29,11 @@ inline constexpr int kListDirectories = 1;
 // storage is released and 0 is returned (also when a path would not fit an entry: see last_error).
 int list_files(base::DynArray* listing, const char* spec, int descend, int mode);
 
+// What a listing came to, with the two kinds of 0 of list_files told apart: nothing found, or a
+// failure (a path that would not fit an entry, no memory; the reason is recorded).
+enum class ListOutcome { kListed, kNothing, kFailed };
+ListOutcome list_files_outcome(base::DynArray* listing, const char* spec, int descend, int mode);
+
 // Without "*" or "?": 1 when something exists under the path. With them: the number of files a
 // mode-0 listing without descent finds.
 int file_exists(const char* path);

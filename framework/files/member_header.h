@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "framework/base/error.h"
+
 namespace lumra::files {
 
 inline constexpr size_t kHeaderSize = 110;
@@ -23,6 +25,12 @@ struct MemberHeader {
 
 void header_store(const MemberHeader& h, uint8_t out[kHeaderSize]);
 void header_load(const uint8_t in[kHeaderSize], MemberHeader* h);
+
+// What asking an archive of either format for its next member gives: a member (its header and
+// name loaded), the end of the members, or an error (with a reason recorded).
+enum class MemberStep { kMember, kEnd, kError };
+// The error step, for one-statement failures: return error_step(failf("...", ...));
+inline MemberStep error_step(base::Failure) { return MemberStep::kError; }
 
 // Sets the name when it fits (at most 79 bytes); false otherwise, the header unchanged.
 bool header_set_name(MemberHeader* h, std::string_view name);

@@ -1,10 +1,8 @@
 // Reader and writer of native archive records. The reader checks every header and block length
-// against the record and the archive before reading; decoding goes through the framework's own
-// run-length and LZW decoders and zlib's one-shot uncompress, each bounded by the block size.
+// against the record and the archive before reading; blocks decode through base's block decoder,
+// bounded by the block size.
 #include "framework/files/native_archive.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <cerrno>
@@ -19,6 +17,7 @@
 #include "framework/base/rle.h"
 #include "framework/files/copy.h"
 #include "framework/files/path.h"
+#include "platform/system/fs.h"
 
 namespace lumra::files {
 namespace {
@@ -44,8 +43,8 @@ constexpr size_t kScrambleHead = 12;
 constexpr size_t kStdioBuffer = 64 * 1024;
 
 bool read_at(NativeReader* r, uint64_t at, void* out, size_t n) {
-  if (fseeko(r->file, static_cast<off_t>(at), SEEK_SET) != 0) return fail("cannot seek in the archive");
-  if (std::fread(out, 1, n, r->file) != n) return fail("cannot read the archive");
+  if (!sys::seek(r->file.get(), static_cast<int64_t>(at))) return fail("cannot seek in the archive");
+  if (std::fread(out, 1, n, r->file.get()) != n) return fail("cannot read the archive");
   return true;
 }
 
@@ -134,55 +133,45 @@ void unscramble(uint8_t* buffer, size_t n, uint8_t key) {
 
 int native_open(NativeReader* r, const char* path, uint8_t key, const char* mode) {
   *r = NativeReader{};
-  r->file = std::fopen(native_path(path).c_str(), mode);
+  r->file.reset(std::fopen(system_path(path).c_str(), mode));
   if (!r->file) return failf("cannot open %s: %s", path, std::strerror(errno));
-  setvbuf(r->file, nullptr, _IOFBF, kStdioBuffer);
-  struct stat st {};
-  if (fstat(fileno(r->file), &st) != 0 || !S_ISREG(st.st_mode)) {
-    native_close(r);
+  setvbuf(r->file.get(), nullptr, _IOFBF, kStdioBuffer);
+  sys::FileInfo info{};
+  if (!sys::ok(sys::file_info(sys::stream_descriptor(r->file.get()), &info)) || info.kind != sys::FileKind::kFile) {
+    r->file.reset();
     return failf("%s is not a regular file", path);
   }
   r->key = key;
-  r->file_size = static_cast<uint64_t>(st.st_size);
+  r->file_size = info.size;
   return 1;
 }
 
-void native_close(NativeReader* r) {
-  if (r->file) std::fclose(r->file);
-  r->file = nullptr;
-}
-
-int native_next(NativeReader* r, MemberHeader* h) {
-  if (r->next_record >= r->file_size || r->file_size - r->next_record < kHeaderSize) return kNativeEnd;
+MemberStep native_next(NativeReader* r, MemberHeader* h) {
+  if (r->next_record >= r->file_size || r->file_size - r->next_record < kHeaderSize) return MemberStep::kEnd;
   uint8_t raw[kHeaderSize];
-  if (!read_at(r, r->next_record, raw, sizeof raw)) return kNativeError;
+  if (!read_at(r, r->next_record, raw, sizeof raw)) return MemberStep::kError;
   if (all_zero(raw + 100, 10)) {
     r->key = 0;
   } else {
-    if (!r->key) return kNativeEnd;
+    if (!r->key) return MemberStep::kEnd;
     unscramble(raw, sizeof raw, r->key);
-    if (!all_zero(raw + 100, 10)) return kNativeEnd;
+    if (!all_zero(raw + 100, 10)) return MemberStep::kEnd;
   }
   header_load(raw, h);
-  if (static_cast<uint8_t>(h->name[0]) < 32) return kNativeEnd;
-  if (!std::memchr(h->name, 0, kHeaderNameSize)) {
-    fail("member name in a native header is not terminated");
-    return kNativeError;
-  }
+  if (static_cast<uint8_t>(h->name[0]) < 32) return MemberStep::kEnd;
+  if (!std::memchr(h->name, 0, kHeaderNameSize)) return error_step(fail("member name in a native header is not terminated"));
   if (h->record_length < kHeaderSize) {
-    failf("member %s: record length %u is shorter than its header", h->name, h->record_length);
-    return kNativeError;
+    return error_step(failf("member %s: record length %u is shorter than its header", h->name, h->record_length));
   }
   if (h->record_length > r->file_size - r->next_record) {
-    failf("member %s runs past the end of the archive", h->name);
-    return kNativeError;
+    return error_step(failf("member %s runs past the end of the archive", h->name));
   }
   r->record_start = r->next_record;
   r->record_end = r->next_record + h->record_length;
   r->block_pos = r->record_start + kHeaderSize;
   r->unpacked_left = h->unpacked_size;
   r->next_record = r->record_end;
-  return kNativeMember;
+  return MemberStep::kMember;
 }
 
 int native_read_block(NativeReader* r, uint8_t* out, uint8_t* scratch, uint32_t* produced) {
@@ -197,66 +186,11 @@ int native_read_block(NativeReader* r, uint8_t* out, uint8_t* scratch, uint32_t*
     if (b.data_length > kWorkBufferSize) return fail("block larger than the reader's buffer");
     if (!read_at(r, data_at, scratch, b.data_length)) return 0;
     unscramble(scratch, b.data_length, r->key);
-    if (!native_decode_block(b.method, scratch, b.data_length, out, b.unpacked)) return 0;
+    if (!base::block_decode(b.method, scratch, b.data_length, out, b.unpacked)) return 0;
   }
   r->block_pos = data_at + b.data_length;
   r->unpacked_left -= b.unpacked;
   *produced = b.unpacked;
-  return 1;
-}
-
-bool native_decode_block(uint32_t method, const uint8_t* data, uint32_t length, uint8_t* out, uint32_t unpacked) {
-  bool ok = false;
-  size_t written = 0;
-  switch (method) {
-    case kBlockStored:
-      ok = length == unpacked;
-      if (ok && unpacked) std::memcpy(out, data, unpacked);
-      written = unpacked;
-      break;
-    case kBlockRunLength:
-      ok = base::rle_decode(data, length, out, unpacked, &written);
-      break;
-    case 2:
-    case 4:
-    case 8:
-      ok = base::lzw_decode(data, length, out, unpacked, &written);
-      break;
-    case kBlockZlibDefault:
-    case kBlockZlibFast:
-    case kBlockZlibBest: {
-      uLongf produced = unpacked;
-      ok = uncompress(out, &produced, data, length) == Z_OK;
-      written = produced;
-      break;
-    }
-    default:
-      return failf("unknown block method %u", method);
-  }
-  if (!ok || written != unpacked) return failf("block (method %u) does not decode to its %u bytes", method, unpacked);
-  return true;
-}
-
-int native_read_stream_block(base::MemStream* s, uint8_t* out, uint32_t capacity, uint32_t* produced) {
-  *produced = 0;
-  const int32_t start = base::stream_tell(s);
-  uint8_t head[kBlockHeaderSize];
-  if (!base::stream_read(s, head, sizeof head)) return fail("stream ends inside a block header");
-  const uint16_t method = base::load_u16le(head);
-  const uint16_t unpacked = base::load_u16le(head + 2);
-  const uint32_t length = method == kBlockStored ? unpacked : base::load_u16le(head + 4);
-  // The data is decoded where it lies: the stream's bytes are contiguous.
-  if (unpacked == 0 || unpacked > capacity || base::stream_remaining(s) < length) {
-    base::stream_seek(s, start, 0);
-    return unpacked == 0 || unpacked > capacity ? failf("block of %u bytes does not fit its %u-byte place", unpacked, capacity)
-                                                : fail("stream ends inside a block");
-  }
-  if (!native_decode_block(method, s->data + base::stream_tell(s), length, out, unpacked)) {
-    base::stream_seek(s, start, 0);
-    return 0;
-  }
-  base::stream_seek(s, static_cast<int32_t>(length), 1);
-  *produced = unpacked;
   return 1;
 }
 
@@ -342,48 +276,36 @@ int native_delete_in_place(const char* path, uint8_t key, RecordDecision decide,
   uint64_t total = 0;
   MemberHeader h{};
   for (;;) {
-    const int got = native_next(&r, &h);
-    if (got == kNativeError) {
-      native_close(&r);
-      return 0;
-    }
-    if (got == kNativeEnd) break;
+    const MemberStep got = native_next(&r, &h);
+    if (got == MemberStep::kError) return 0;
+    if (got == MemberStep::kEnd) break;
     total += h.record_length;
-    if (total >= kMaxNativeArchive) {
-      native_close(&r);
-      return fail("native archive of 2 GiB or more cannot be edited");
-    }
+    if (total >= kMaxNativeArchive) return fail("native archive of 2 GiB or more cannot be edited");
     const int verdict = decide(context, h);
-    if (verdict < 0) {
-      native_close(&r);
-      return 0;
-    }
+    if (verdict < 0) return 0;
     records.push_back({r.record_start, h.record_length, verdict == 0});
     if (verdict) ++*deleted;
   }
-  if (*deleted == 0) {
-    native_close(&r);
-    return 1;
-  }
+  if (*deleted == 0) return 1;
   // Whatever follows the last readable record (another key's members, say) moves along unread.
   records.push_back({r.next_record, r.file_size - r.next_record, true});
+  std::FILE* const f = r.file.get();
   uint64_t write = 0;
-  int ok = 1;
   for (const Record& rec : records) {
     if (!rec.keep) continue;
-    if (write != rec.start) {
-      ok = copy_range(r.file, static_cast<int64_t>(write), r.file, static_cast<int64_t>(rec.start),
-                      static_cast<int64_t>(rec.length), nullptr, nullptr);
-      if (!ok) break;
+    if (write != rec.start &&
+        !copy_range(f, static_cast<int64_t>(write), f, static_cast<int64_t>(rec.start), static_cast<int64_t>(rec.length),
+                    nullptr, nullptr)) {
+      return 0;
     }
     write += rec.length;
   }
-  if (ok && (std::fflush(r.file) != 0 || ftruncate(fileno(r.file), static_cast<off_t>(write)) != 0)) {
-    ok = failf("cannot cut the archive: %s", std::strerror(errno));
+  if (std::fflush(f) != 0) return failf("cannot cut the archive: %s", std::strerror(errno));
+  if (const sys::Status cut = sys::resize(sys::stream_descriptor(f), write); !sys::ok(cut)) {
+    return failf("cannot cut the archive: %s", sys::describe(cut));
   }
-  if (std::fclose(r.file) != 0 && ok) ok = failf("cannot write the archive: %s", std::strerror(errno));
-  r.file = nullptr;
-  return ok;
+  if (!r.file.close()) return failf("cannot write the archive: %s", std::strerror(errno));
+  return 1;
 }
 
 }  // namespace lumra::files

@@ -9,22 +9,25 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "framework/base/memstream.h"
+#include "framework/base/archive_block.h"
+#include "framework/base/owned.h"
 #include "framework/files/member_header.h"
 
 namespace lumra::files {
 
-inline constexpr size_t kBlockHeaderSize = 6;
+// The block layout and methods are base's (framework/base/archive_block.h): serialised images
+// store their rows in the same blocks.
+using base::kBlockHeaderSize;
+using base::kBlockLzw;
+using base::kBlockRunLength;
+using base::kBlockStored;
+using base::kBlockZlibBest;
+using base::kBlockZlibDefault;
+using base::kBlockZlibFast;
+
 inline constexpr size_t kBlockSize = 16384;
 inline constexpr size_t kWorkBufferSize = 16392;
 
-// Block methods as stored. LZW is read under 2, 4 and 8; 2 is what the writer puts down.
-inline constexpr int kBlockStored = 0;
-inline constexpr int kBlockRunLength = 1;
-inline constexpr int kBlockLzw = 2;
-inline constexpr int kBlockZlibDefault = 32;
-inline constexpr int kBlockZlibFast = 64;
-inline constexpr int kBlockZlibBest = 128;
 // Writer value: copy a block read by native_read_raw_block as it is, header included.
 inline constexpr int kWriterRaw = 16;
 
@@ -40,42 +43,30 @@ extern const std::array<uint32_t, 256> kScrambleTable;
 void scramble(uint8_t* buffer, size_t n, uint8_t key);
 void unscramble(uint8_t* buffer, size_t n, uint8_t key);
 
+// An open native archive, closed with its owner.
 struct NativeReader {
-  std::FILE* file;
-  uint8_t key;            // set to 0 by the first plain header met
-  uint64_t file_size;
-  uint64_t next_record;   // where the next header is read
-  uint64_t record_start;  // current record
-  uint64_t record_end;
-  uint64_t block_pos;     // next block of the current record
-  uint32_t unpacked_left;
+  base::OwnedFile file;
+  uint8_t key = 0;            // set to 0 by the first plain header met
+  uint64_t file_size = 0;
+  uint64_t next_record = 0;   // where the next header is read
+  uint64_t record_start = 0;  // current record
+  uint64_t record_end = 0;
+  uint64_t block_pos = 0;     // next block of the current record
+  uint32_t unpacked_left = 0;
 };
 
 // Opens `path` with stdio `mode` ("rb" or "rb+"). 1 or 0 with a reason.
 int native_open(NativeReader* r, const char* path, uint8_t key, const char* mode);
-void native_close(NativeReader* r);
 
-inline constexpr int kNativeEnd = 0;
-inline constexpr int kNativeMember = 1;
-inline constexpr int kNativeError = -1;
 // Reads the header of the next record. End: end of file, a header cut short, one whose check
 // bytes stay nonzero after unscrambling, or whose name begins below 32. Error (with a reason): a
 // name without its terminating zero, a record length below 110 or past the end of the archive.
-int native_next(NativeReader* r, MemberHeader* h);
+MemberStep native_next(NativeReader* r, MemberHeader* h);
 
 // Decodes the next block of the current member into `out` (room for kBlockSize bytes), using
 // `scratch` (kWorkBufferSize bytes). 1 with *produced > 0, or 0 with a reason; after a failure
 // the reader still stands before the block, so it can be read again.
 int native_read_block(NativeReader* r, uint8_t* out, uint8_t* scratch, uint32_t* produced);
-
-// Decodes `length` bytes of block data stored by `method` into exactly `unpacked` bytes of `out`.
-// False with a reason for an unknown method or data that does not decode to that size.
-bool native_decode_block(uint32_t method, const uint8_t* data, uint32_t length, uint8_t* out, uint32_t unpacked);
-
-// Reads one block (never scrambled) at a memory stream's position into `out`, which has room
-// for `capacity` bytes: 1 with *produced > 0, or 0 with a reason, the stream then standing
-// before the block. A block that would not fit `capacity` or runs past the stream is refused.
-int native_read_stream_block(base::MemStream* s, uint8_t* out, uint32_t capacity, uint32_t* produced);
 
 // The next block as stored, block header included, its data re-scrambled from the reader's key
 // to `target_key`: *length bytes in `out` (room for kBlockHeaderSize + 65535). *unpacked receives

@@ -58,6 +58,8 @@ std::string with_separator(std::string_view path, char separator) {
   return out;
 }
 
+std::string system_path(std::string_view path) { return with_separator(path, '/'); }
+
 bool has_wildcards(std::string_view path) { return path.find_first_of("*?") != std::string_view::npos; }
 
 bool same_name(std::string_view a, std::string_view b) {

@@ -1,6 +1,6 @@
-// Paths taken apart into drive, directory, base name and extension, and joined again.
-// Both "\" and "/" separate components on input; the file system is given "/". A leading letter
-// and ":" is a drive: Linux has none, but archive member names and patterns may carry one.
+// Paths taken apart into drive, directory, base name and extension, and joined again, and the
+// form the system is given (system_path). Both "\" and "/" separate components on input. A
+// leading letter and ":" is a drive: Linux has none, but member names and patterns may carry one.
 #pragma once
 
 #include <cstddef>
@@ -32,9 +32,14 @@ inline std::string join_path(const PathParts& p, char separator = '/') {
   return join_path(p.drive, p.dir, p.base, p.ext, separator);
 }
 
-// Every "\" turned into `separator`, or every "/" into "\" for the other direction.
+// Every "\" and "/" turned into `separator`.
 std::string with_separator(std::string_view path, char separator);
-inline std::string native_path(std::string_view path) { return with_separator(path, '/'); }
+
+// The one rule for every path the framework hands to the system, applied here only: the bytes
+// the caller gave, unchanged but for "\" becoming "/". Names are not converted between
+// character sets, so a name read from a folder or typed by the user opens the same file when
+// handed back.
+std::string system_path(std::string_view path);
 
 bool has_wildcards(std::string_view path);
 

@@ -1,17 +1,13 @@
-// Path checks and the descriptor walk behind extraction (openat with O_NOFOLLOW | O_DIRECTORY per
-// member folder, O_CREAT | O_EXCL for the file). Nothing here trusts a name from an archive.
+// Path checks and the folder walk behind extraction: each member folder is opened below the last
+// without following links, and the file is created exclusively. Nothing here trusts a name from
+// an archive.
 #include "framework/files/safe_extract.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <vector>
 
 #include "framework/base/error.h"
 #include "framework/files/path.h"
+#include "platform/system/fs.h"
 
 namespace lumra::files {
 namespace {
@@ -32,71 +28,66 @@ std::vector<std::string_view> components(std::string_view path) {
   return out;
 }
 
-void close_fd(int* fd) {
-  if (*fd >= 0) close(*fd);
-  *fd = -1;
-}
+// The tree's current member folder: the root itself for members at the top.
+sys::Descriptor current_folder(const OutputTree& t) { return t.dir_fd ? t.dir_fd.get() : t.root_fd.get(); }
 
 // Opens the caller's folder, making it (and its parents) when missing.
 bool open_root(OutputTree* t, const std::string& root, bool* no_space) {
-  if (t->root_fd >= 0 && t->root == root) return true;
-  close_fd(&t->dir_fd);
-  close_fd(&t->root_fd);
+  if (t->root_fd && t->root == root) return true;
+  t->dir_fd.reset();
   t->dir.clear();
-  const std::string native = root.empty() ? std::string(".") : native_path(root);
-  for (size_t i = 1; i <= native.size(); ++i) {
-    if (i == native.size() || native[i] == '/') {
-      const std::string prefix = native.substr(0, i);
-      if (mkdir(prefix.c_str(), 0777) != 0 && errno == ENOSPC) *no_space = true;
+  t->root.clear();
+  const std::string path = root.empty() ? std::string(".") : system_path(root);
+  for (size_t i = 1; i <= path.size(); ++i) {
+    if (i == path.size() || path[i] == '/') {
+      if (sys::is_disk_full(sys::make_folder(path.substr(0, i).c_str(), sys::Access::kDefault))) *no_space = true;
     }
   }
-  t->root_fd = open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (t->root_fd < 0) return failf("cannot open the destination %s: %s", native.c_str(), std::strerror(errno));
+  const sys::Status opened = sys::open_folder(path.c_str(), sys::Links::kFollow, t->root_fd.receive());
+  if (!sys::ok(opened)) return failf("cannot open the destination %s: %s", path.c_str(), sys::describe(opened));
   t->root = root;
   return true;
 }
 
-bool refuse_step(int parent, std::string_view name, const std::string& shown, bool* refused) {
-  struct stat st {};
-  if (fstatat(parent, std::string(name).c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)) {
+// Why `name` in `parent` could not be opened as a folder (`why`): a link there is refused.
+bool refuse_step(sys::Descriptor parent, const std::string& name, const std::string& shown, sys::Status why,
+                 bool* refused) {
+  sys::FileInfo info{};
+  if (sys::ok(sys::file_info_at(parent, name.c_str(), sys::Links::kNoFollow, &info)) &&
+      info.kind == sys::FileKind::kLink) {
     *refused = true;
     return failf("refused: the output path passes through the symbolic link %s", shown.c_str());
   }
-  return failf("cannot make the folder %s: %s", shown.c_str(), std::strerror(errno));
+  return failf("cannot make the folder %s: %s", shown.c_str(), sys::describe(why));
 }
 
 // Opens the member folder `dir` below the root, one component at a time, never through a link.
 bool open_dir(OutputTree* t, const std::vector<std::string_view>& parts, const std::string& dir, bool* no_space,
               bool* refused) {
-  if (t->dir_fd >= 0 && t->dir == dir) return true;
-  close_fd(&t->dir_fd);
-  int fd = dup(t->root_fd);
-  if (fd < 0) return failf("cannot open a folder: %s", std::strerror(errno));
+  if (t->dir == dir && (dir.empty() || t->dir_fd)) return true;
+  t->dir_fd.reset();
+  t->dir.clear();
+  base::OwnedDescriptor fd;
   std::string shown = t->root;
   for (const std::string_view part : parts) {
     const std::string name(part);
     if (!shown.empty()) shown.push_back('/');
     shown += name;
-    constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-    int next = openat(fd, name.c_str(), kFlags);
-    if (next < 0 && errno == ENOENT) {
-      if (mkdirat(fd, name.c_str(), 0777) != 0 && errno != EEXIST) {
-        if (errno == ENOSPC) *no_space = true;
-        const bool r = failf("cannot make the folder %s: %s", shown.c_str(), std::strerror(errno));
-        close(fd);
-        return r;
+    const sys::Descriptor parent = fd ? fd.get() : t->root_fd.get();
+    base::OwnedDescriptor next;
+    sys::Status opened = sys::open_folder_at(parent, name.c_str(), next.receive());
+    if (sys::is_missing(opened)) {
+      const sys::Status made = sys::make_folder_at(parent, name.c_str());
+      if (!sys::ok(made) && !sys::is_taken(made)) {
+        if (sys::is_disk_full(made)) *no_space = true;
+        return failf("cannot make the folder %s: %s", shown.c_str(), sys::describe(made));
       }
-      next = openat(fd, name.c_str(), kFlags);
+      opened = sys::open_folder_at(parent, name.c_str(), next.receive());
     }
-    if (next < 0) {
-      const bool r = refuse_step(fd, part, shown, refused);
-      close(fd);
-      return r;
-    }
-    close(fd);
-    fd = next;
+    if (!sys::ok(opened)) return refuse_step(parent, name, shown, opened, refused);
+    fd = std::move(next);
   }
-  t->dir_fd = fd;
+  t->dir_fd = std::move(fd);
   t->dir = dir;
   return true;
 }
@@ -129,8 +120,8 @@ int output_create(OutputTree* tree, const std::string& root, std::string_view re
   *no_space = false;
   out->refused = true;
   if (!member_name_safe(relative)) return 0;
-  const std::string shown_root = root.empty() ? std::string(".") : native_path(root);
-  out->path = shown_root + "/" + native_path(relative);
+  const std::string shown_root = root.empty() ? std::string(".") : system_path(root);
+  out->path = shown_root + "/" + system_path(relative);
   if (out->path.size() >= kMaxPath) {
     return failf("output path longer than %zu bytes: %.120s...", kMaxPath - 1, out->path.c_str());
   }
@@ -154,34 +145,29 @@ int output_create(OutputTree* tree, const std::string& root, std::string_view re
   if (!open_dir(tree, parts, dir, no_space, &out->refused)) return 0;
   if (folder_only) return 1;
 
-  constexpr int kFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
-  out->fd = openat(tree->dir_fd, out->leaf.c_str(), kFlags, 0666);
-  if (out->fd < 0 && errno == EEXIST) {
+  const sys::Descriptor folder = current_folder(*tree);
+  sys::Status created = sys::create_new_file_at(folder, out->leaf.c_str(), out->fd.receive());
+  if (sys::is_taken(created)) {
     // Whatever is there (a file with other links, a link, a pipe) is replaced by a new file.
-    struct stat st {};
-    if (fstatat(tree->dir_fd, out->leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode)) {
+    sys::FileInfo info{};
+    if (sys::ok(sys::file_info_at(folder, out->leaf.c_str(), sys::Links::kNoFollow, &info)) &&
+        info.kind == sys::FileKind::kFolder) {
       return failf("cannot write %s: a folder is in the way", out->path.c_str());
     }
-    if (unlinkat(tree->dir_fd, out->leaf.c_str(), 0) == 0) out->fd = openat(tree->dir_fd, out->leaf.c_str(), kFlags, 0666);
+    created = sys::remove_file_at(folder, out->leaf.c_str());
+    if (sys::ok(created)) created = sys::create_new_file_at(folder, out->leaf.c_str(), out->fd.receive());
   }
-  if (out->fd < 0) {
-    if (errno == ENOSPC) *no_space = true;
-    return failf("cannot create %s: %s", out->path.c_str(), std::strerror(errno));
+  if (!sys::ok(created)) {
+    if (sys::is_disk_full(created)) *no_space = true;
+    return failf("cannot create %s: %s", out->path.c_str(), sys::describe(created));
   }
   return 1;
 }
 
 void output_discard(OutputTree* tree, OutputFile* file) {
-  close_fd(&file->fd);
-  if (!file->leaf.empty() && tree->dir_fd >= 0) unlinkat(tree->dir_fd, file->leaf.c_str(), 0);
+  file->fd.reset();
+  if (!file->leaf.empty() && tree->root_fd) sys::remove_file_at(current_folder(*tree), file->leaf.c_str());
   file->leaf.clear();
-}
-
-void output_tree_close(OutputTree* tree) {
-  close_fd(&tree->dir_fd);
-  close_fd(&tree->root_fd);
-  tree->root.clear();
-  tree->dir.clear();
 }
 
 }  // namespace lumra::files

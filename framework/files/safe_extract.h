@@ -7,23 +7,25 @@
 #include <string>
 #include <string_view>
 
+#include "framework/base/owned.h"
+
 namespace lumra::files {
 
 // False (with the reason) for a name that is absolute, carries a drive, holds a ".." component
 // ("\" and "/" both separate) or a control character below 32.
 bool member_name_safe(std::string_view name);
 
-// The folders of one extraction: the caller's folder and the member folder used last stay open,
-// so members of one folder cost one system call each to create.
+// The folders of one extraction: the caller's folder and the member folder used last stay open
+// (closed with the tree), so members of one folder cost one system call each to create.
 struct OutputTree {
-  std::string root;  // the caller's folder the root descriptor stands for
-  int root_fd = -1;
-  std::string dir;   // member folder below root that dir_fd stands for
-  int dir_fd = -1;
+  std::string root;  // the caller's folder root_fd stands for
+  base::OwnedDescriptor root_fd;
+  std::string dir;   // member folder below root that dir_fd stands for; "" is the root itself
+  base::OwnedDescriptor dir_fd;  // open only for a non-empty dir
 };
 
 struct OutputFile {
-  int fd = -1;
+  base::OwnedDescriptor fd;
   std::string leaf;  // name in the tree's current folder
   std::string path;  // for messages
   bool refused = false;  // the name or a link on the way was refused: never passed over
@@ -32,11 +34,11 @@ struct OutputFile {
 // Creates root/relative as a new file: missing folders are made (the root's as named, following
 // links the caller put there; the member's part refusing any link), an old file under the name is
 // replaced by a new one, never written through. A relative ending in a separator names a folder:
-// it is made and *out->fd stays -1. 1, or 0 with a reason; *no_space is set when the disk is full.
+// it is made and out->fd stays empty. 1, or 0 with a reason; *no_space is set when the disk is
+// full.
 int output_create(OutputTree* tree, const std::string& root, std::string_view relative, OutputFile* out,
                   bool* no_space);
 // Deletes a file output_create made (after a failure).
 void output_discard(OutputTree* tree, OutputFile* file);
-void output_tree_close(OutputTree* tree);
 
 }  // namespace lumra::files

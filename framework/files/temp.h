@@ -1,18 +1,19 @@
-// Temporary folders and names. /tmp is shared between users here, so the framework's temporary
-// path is a private folder of its own below $TMPDIR or /tmp, and new names are created exclusively:
-// nobody else can plant a file or a link where the framework is about to write.
+// Temporary folders and names. The system's temporary folder (sys::temp_folder) may be shared
+// between users, so the framework's temporary path is a private folder of its own inside it, and
+// new names are created exclusively: nobody else can plant a file or a link where the framework
+// is about to write.
 #pragma once
 
 #include <string>
 
 namespace lumra::files {
 
-// $TMPDIR (when it names an absolute folder) or /tmp, plus "lumra-<uid>/", made private (below).
+// The system's temporary folder plus "lumra-<user>/" (user: sys::user_tag), made private (below).
 // 1 with the path, ending in "/", in *out; 0 when it cannot be made safe.
 int temp_path(std::string* out);
 
-// Creates `path` with mode 0700 when missing. An existing one must be a real folder (not a link)
-// owned by this user; access for others is then removed. 1 or 0.
+// Creates `path`, open to its owner only, when missing. An existing one must be a real folder
+// (not a link) owned by this user; access for others is then removed. 1 or 0.
 int make_private_folder(const char* path);
 
 // folder + "/" + up to three characters of prefix + four hex digits + ".tmp". With unique 0 the

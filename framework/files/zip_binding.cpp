@@ -5,7 +5,6 @@
 // archive (whose first-member step fails) from a damaged one.
 #include "framework/files/zip_binding.h"
 
-#include <unistd.h>
 #include <unzip.h>
 #include <zip.h>
 
@@ -17,6 +16,7 @@
 #include "framework/base/heap.h"
 #include "framework/files/dos_time.h"
 #include "framework/files/path.h"
+#include "platform/system/fs.h"
 
 namespace lumra::files {
 namespace {
@@ -28,22 +28,24 @@ constexpr size_t kNameBufferSize = 65536 + 1;  // names are at most 65,535 bytes
 // An end record declaring 0xFFFF members may stand for more (minizip's own overflow rule).
 constexpr uint64_t kCountOverflow = 0xFFFF;
 
-unzFile unz(const ZipReader* z) { return static_cast<unzFile>(z->handle); }
-zipFile zf(const ZipWriter* w) { return static_cast<zipFile>(w->handle); }
+unzFile unz(const ZipReader* z) { return static_cast<unzFile>(z->handle.get()); }
+zipFile zf(const ZipWriter* w) { return static_cast<zipFile>(w->handle.get()); }
 
-int load_member(ZipReader* z) {
+MemberStep walk_error(const char* reason) {
+  fail(reason);
+  return MemberStep::kError;
+}
+
+MemberStep load_member(ZipReader* z) {
   unz_file_info info{};
-  if (unzGetCurrentFileInfo(unz(z), &info, z->name_buffer, kNameBufferSize - 1, nullptr, 0, nullptr, 0) != UNZ_OK) {
-    fail("zip central directory entry cannot be read");
-    return -1;
+  char* const names = static_cast<char*>(z->name_buffer.get());
+  if (unzGetCurrentFileInfo(unz(z), &info, names, kNameBufferSize - 1, nullptr, 0, nullptr, 0) != UNZ_OK) {
+    return walk_error("zip central directory entry cannot be read");
   }
-  z->name_buffer[info.size_filename < kNameBufferSize ? info.size_filename : kNameBufferSize - 1] = '\0';
-  if (std::strlen(z->name_buffer) != info.size_filename) {
-    fail("zip member name holds a NUL byte");
-    return -1;
-  }
+  names[info.size_filename < kNameBufferSize ? info.size_filename : kNameBufferSize - 1] = '\0';
+  if (std::strlen(names) != info.size_filename) return walk_error("zip member name holds a NUL byte");
   ZipMemberInfo& m = z->member;
-  m.name.assign(z->name_buffer, info.size_filename);
+  m.name.assign(names, info.size_filename);
   m.compressed_size = static_cast<uint32_t>(info.compressed_size);
   m.uncompressed_size = static_cast<uint32_t>(info.uncompressed_size);
   m.crc = static_cast<uint32_t>(info.crc);
@@ -53,17 +55,17 @@ int load_member(ZipReader* z) {
   m.internal_attributes = static_cast<uint32_t>(info.internal_fa);
   m.external_attributes = static_cast<uint32_t>(info.external_fa);
   ++z->index;
-  return 1;
+  return MemberStep::kMember;
 }
 
-int walk_result(ZipReader* z, int err) {
+MemberStep walk_result(ZipReader* z, int err) {
   if (err == UNZ_OK) return load_member(z);
-  if (err == UNZ_END_OF_LIST_OF_FILE) return 0;
-  if (z->declared == 0) return 0;
-  if (z->declared == kCountOverflow && z->index >= kCountOverflow) return 0;
+  if (err == UNZ_END_OF_LIST_OF_FILE) return MemberStep::kEnd;
+  if (z->declared == 0) return MemberStep::kEnd;
+  if (z->declared == kCountOverflow && z->index >= kCountOverflow) return MemberStep::kEnd;
   failf("zip central directory is damaged after %llu of %llu members", static_cast<unsigned long long>(z->index),
         static_cast<unsigned long long>(z->declared));
-  return -1;
+  return MemberStep::kError;
 }
 
 tm_zip calendar_of(uint32_t dos_time) {
@@ -81,26 +83,29 @@ tm_zip calendar_of(uint32_t dos_time) {
 // minizip cannot find an end record at offset 0, so an archive without members (nothing but
 // that record and perhaps a comment) is recognised here.
 bool is_empty_zip(const char* path) {
-  std::FILE* f = std::fopen(native_path(path).c_str(), "rb");
+  base::OwnedFile f(std::fopen(system_path(path).c_str(), "rb"));
   if (!f) return false;
   uint8_t end[22];
-  const bool got = std::fread(end, 1, sizeof end, f) == sizeof end;
+  const bool got = std::fread(end, 1, sizeof end, f.get()) == sizeof end;
   const long comment = got ? end[20] | (end[21] << 8) : -1;
-  const bool at_end = got && std::fseek(f, 0, SEEK_END) == 0 && std::ftell(f) == 22 + comment;
-  std::fclose(f);
+  const bool at_end = got && std::fseek(f.get(), 0, SEEK_END) == 0 && std::ftell(f.get()) == 22 + comment;
   constexpr uint8_t kEmpty[12] = {'P', 'K', 5, 6, 0, 0, 0, 0, 0, 0, 0, 0};
   return at_end && std::memcmp(end, kEmpty, sizeof kEmpty) == 0;
 }
 
 }  // namespace
 
+namespace zip_detail {
+void close_reader(void* handle) { unzClose(static_cast<unzFile>(handle)); }
+void close_writer(void* handle) { zipClose(static_cast<zipFile>(handle), nullptr); }
+}  // namespace zip_detail
+
 int zip_reader_open(ZipReader* z, const char* path) {
   *z = ZipReader{};
-  z->name_buffer = static_cast<char*>(base::heap_alloc(kNameBufferSize));
+  z->name_buffer.reset(base::heap_alloc(kNameBufferSize));
   if (!z->name_buffer) return fail("no memory for zip member names");
-  z->handle = unzOpen(native_path(path).c_str());
+  z->handle.reset(unzOpen(system_path(path).c_str()));
   if (!z->handle) {
-    zip_reader_close(z);
     if (is_empty_zip(path)) return 1;
     return failf("cannot open %s as a zip archive", path);
   }
@@ -109,22 +114,13 @@ int zip_reader_open(ZipReader* z, const char* path) {
   return 1;
 }
 
-void zip_reader_close(ZipReader* z) {
-  if (z->handle) {
-    if (z->member_open) unzCloseCurrentFile(unz(z));
-    unzClose(unz(z));
-  }
-  base::heap_free(z->name_buffer);
-  *z = ZipReader{};
-}
-
-int zip_first(ZipReader* z) {
+MemberStep zip_first(ZipReader* z) {
   z->index = 0;
-  if (!z->handle) return 0;
+  if (!z->handle) return MemberStep::kEnd;
   return walk_result(z, unzGoToFirstFile(unz(z)));
 }
 
-int zip_next(ZipReader* z) { return z->handle ? walk_result(z, unzGoToNextFile(unz(z))) : 0; }
+MemberStep zip_next(ZipReader* z) { return z->handle ? walk_result(z, unzGoToNextFile(unz(z))) : MemberStep::kEnd; }
 
 void zip_member_header(const ZipReader& z, bool backslashes, MemberHeader* h) {
   *h = MemberHeader{};
@@ -170,9 +166,10 @@ void zip_member_abandon(ZipReader* z) {
 
 int zip_writer_create(ZipWriter* w, const char* path) {
   *w = ZipWriter{};
-  const std::string native = native_path(path);
-  if (unlink(native.c_str()) != 0 && errno != ENOENT) return failf("cannot replace %s: %s", path, std::strerror(errno));
-  w->handle = zipOpen(native.c_str(), APPEND_STATUS_CREATE);
+  const std::string target = system_path(path);
+  const sys::Status removed = sys::remove_file(target.c_str());
+  if (!sys::ok(removed) && !sys::is_missing(removed)) return failf("cannot replace %s: %s", path, sys::describe(removed));
+  w->handle.reset(zipOpen(target.c_str(), APPEND_STATUS_CREATE));
   if (!w->handle) return failf("cannot create %s", path);
   return 1;
 }
@@ -180,17 +177,11 @@ int zip_writer_create(ZipWriter* w, const char* path) {
 int zip_writer_finish(ZipWriter* w) {
   int ok = 1;
   if (w->entry_open && zipCloseFileInZip(zf(w)) != ZIP_OK) ok = fail("cannot finish a zip entry");
-  if (zipClose(zf(w), nullptr) != ZIP_OK && ok) ok = failf("cannot write the zip directory: %s", std::strerror(errno));
-  *w = ZipWriter{};
-  return ok;
-}
-
-void zip_writer_abandon(ZipWriter* w) {
-  if (w->handle) {
-    if (w->entry_open) zipCloseFileInZip(zf(w));
-    zipClose(zf(w), nullptr);
+  w->entry_open = false;
+  if (zipClose(static_cast<zipFile>(w->handle.release_ownership()), nullptr) != ZIP_OK && ok) {
+    ok = failf("cannot write the zip directory: %s", std::strerror(errno));
   }
-  *w = ZipWriter{};
+  return ok;
 }
 
 int zip_entry_begin(ZipWriter* w, const std::string& name, uint32_t dos_time, int level) {

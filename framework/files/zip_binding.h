@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "framework/base/owned.h"
 #include "framework/files/member_header.h"
 
 namespace lumra::files {
@@ -24,22 +25,27 @@ struct ZipMemberInfo {
   uint32_t external_attributes;
 };
 
+namespace zip_detail {
+void close_reader(void* handle);  // unzClose, which also closes a member left open
+void close_writer(void* handle);  // zipClose without a comment, for a file about to be deleted
+}  // namespace zip_detail
+
+// An open zip archive, closed with its owner.
 struct ZipReader {
-  void* handle;           // unzFile
-  uint64_t declared;      // members the end record declares
-  uint64_t index;         // members walked so far
-  bool member_open;
-  ZipMemberInfo member;   // the current member
-  char* name_buffer;      // 65,536 bytes, for whole names
+  base::Owned<void*, zip_detail::close_reader> handle;  // unzFile; empty for an archive without members
+  uint64_t declared = 0;   // members the end record declares
+  uint64_t index = 0;      // members walked so far
+  bool member_open = false;
+  ZipMemberInfo member{};  // the current member
+  base::HeapBlock name_buffer;  // 65,536 bytes, for whole names
 };
 
 int zip_reader_open(ZipReader* z, const char* path);
-void zip_reader_close(ZipReader* z);
 
-// 1 with the member's information loaded, 0 at the end of the list, -1 when the central
-// directory is damaged (a reason is recorded). An archive declaring no members ends at once.
-int zip_first(ZipReader* z);
-int zip_next(ZipReader* z);
+// The first or next member's information. An archive declaring no members ends at once; a
+// damaged central directory is an error.
+MemberStep zip_first(ZipReader* z);
+MemberStep zip_next(ZipReader* z);
 
 // Header from the current member: name ("/" turned into "\" when `backslashes`), compressed and
 // uncompressed size, packed time. The reserved and check bytes are zero.
@@ -56,17 +62,17 @@ int zip_member_close(ZipReader* z);
 // Closes the member's data after a failure, keeping the reason already recorded.
 void zip_member_abandon(ZipReader* z);
 
+// A zip archive being written; dropped before zip_writer_finish, it is closed without care for
+// the result (the file is about to be deleted).
 struct ZipWriter {
-  void* handle;  // zipFile
-  bool entry_open;
+  base::Owned<void*, zip_detail::close_writer> handle;  // zipFile
+  bool entry_open = false;
 };
 
 // Creates a new zip at `path`; anything already under the name (a link too) is removed first.
 int zip_writer_create(ZipWriter* w, const char* path);
 // Writes the central directory and closes. 1 or 0.
 int zip_writer_finish(ZipWriter* w);
-// Closes without caring for the result (the file is about to be deleted).
-void zip_writer_abandon(ZipWriter* w);
 
 // New deflated entry named `name` ("\" turned into "/") with packed DOS time `dos_time`, deflate
 // `level` (0-9 or -1 for the library default); external attributes 32 (archive).

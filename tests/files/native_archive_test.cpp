@@ -91,18 +91,18 @@ RoundTrip round_trip(const TempDir& dir, const Bytes& data, int value, uint8_t k
   native_write_header(f, h, key);
   std::fclose(f);
 
-  NativeReader rd{};
+  NativeReader rd;
   EXPECT_EQ(native_open(&rd, path.c_str(), key, "rb"), 1);
   MemberHeader got{};
-  EXPECT_EQ(native_next(&rd, &got), kNativeMember);
+  EXPECT_EQ(native_next(&rd, &got), MemberStep::kMember);
   EXPECT_EQ(got.record_length, record);
   Bytes out(kBlockSize);
   Bytes scratch(kWorkBufferSize);
   while (rd.unpacked_left > 0) {
     const uint64_t at = rd.block_pos;
     uint8_t head[2];
-    std::fseek(rd.file, static_cast<long>(at), SEEK_SET);
-    EXPECT_EQ(std::fread(head, 1, 2, rd.file), 2u);
+    std::fseek(rd.file.get(), static_cast<long>(at), SEEK_SET);
+    EXPECT_EQ(std::fread(head, 1, 2, rd.file.get()), 2u);
     r.methods.push_back(base::load_u16le(head));
     uint32_t produced = 0;
     if (!native_read_block(&rd, out.data(), scratch.data(), &produced)) {
@@ -111,8 +111,7 @@ RoundTrip round_trip(const TempDir& dir, const Bytes& data, int value, uint8_t k
     }
     r.back.insert(r.back.end(), out.begin(), out.begin() + produced);
   }
-  EXPECT_EQ(native_next(&rd, &got), kNativeEnd);
-  native_close(&rd);
+  EXPECT_EQ(native_next(&rd, &got), MemberStep::kEnd);
   return r;
 }
 
@@ -168,20 +167,19 @@ Bytes block(uint16_t method, uint16_t unpacked, uint16_t stored, const Bytes& da
 }
 
 // Reads the file: the result of native_next, and when a member, of reading one block.
-std::pair<int, int> read_first(const TempDir& dir, const Bytes& file, uint8_t key = 0) {
+std::pair<MemberStep, int> read_first(const TempDir& dir, const Bytes& file, uint8_t key = 0) {
   test_support::write_file(dir / "x.kx", file);
-  NativeReader r{};
+  NativeReader r;
   EXPECT_EQ(native_open(&r, (dir / "x.kx").c_str(), key, "rb"), 1);
   MemberHeader h{};
-  const int got = native_next(&r, &h);
+  const MemberStep got = native_next(&r, &h);
   int block_ok = -1;
-  if (got == kNativeMember && h.unpacked_size > 0) {
+  if (got == MemberStep::kMember && h.unpacked_size > 0) {
     Bytes out(kBlockSize);
     Bytes scratch(kWorkBufferSize);
     uint32_t produced = 0;
     block_ok = native_read_block(&r, out.data(), scratch.data(), &produced);
   }
-  native_close(&r);
   return {got, block_ok};
 }
 
@@ -191,30 +189,30 @@ TEST(NativeReader, EndAndErrorRules) {
   struct Case {
     const char* name;
     Bytes file;
-    int next;
+    MemberStep next;
     int block;
   };
   Bytes unterminated = record("x", 110, 0, {});
   std::fill(unterminated.begin(), unterminated.begin() + 80, 'n');
   Bytes scrambled_other_key = record("a.txt", 119, 3, block(0, 3, 3, three), 0x33);
   const Case cases[] = {
-      {"empty file", {}, kNativeEnd, -1},
-      {"header cut short", Bytes(60, 'a'), kNativeEnd, -1},
-      {"stored block", record("a.txt", 119, 3, block(0, 3, 3, three)), kNativeMember, 1},
-      {"name below 32", record("\x01x", 110, 0, {}), kNativeEnd, -1},
-      {"unterminated name", unterminated, kNativeError, -1},
-      {"record shorter than header", record("a", 100, 0, {}), kNativeError, -1},
-      {"record past the end", record("a", 500, 0, {}), kNativeError, -1},
-      {"scrambled, no key", scrambled_other_key, kNativeEnd, -1},
-      {"unknown method", record("a", 119, 3, block(3, 3, 3, three)), kNativeMember, 0},
-      {"block over 16384", record("a", 119, 20000, block(0, 20000, 3, three)), kNativeMember, 0},
-      {"empty block", record("a", 116, 3, block(0, 0, 0, {})), kNativeMember, 0},
-      {"block past its record", record("a", 118, 3, block(0, 3, 3, three)), kNativeMember, 0},
-      {"block larger than member", record("a", 119, 2, block(0, 3, 3, three)), kNativeMember, 0},
-      {"bad zlib", record("a", 119, 3, block(32, 3, 3, three)), kNativeMember, 0},
-      {"bad run-length", record("a", 118, 3, block(1, 3, 2, {0x05, 'a'})), kNativeMember, 0},
-      {"lzw short", record("a", 119, 3, block(2, 3, 3, three)), kNativeMember, 0},
-      {"data runs out", record("a", 116, 3, block(0, 3, 3, {})), kNativeMember, 0},
+      {"empty file", {}, MemberStep::kEnd, -1},
+      {"header cut short", Bytes(60, 'a'), MemberStep::kEnd, -1},
+      {"stored block", record("a.txt", 119, 3, block(0, 3, 3, three)), MemberStep::kMember, 1},
+      {"name below 32", record("\x01x", 110, 0, {}), MemberStep::kEnd, -1},
+      {"unterminated name", unterminated, MemberStep::kError, -1},
+      {"record shorter than header", record("a", 100, 0, {}), MemberStep::kError, -1},
+      {"record past the end", record("a", 500, 0, {}), MemberStep::kError, -1},
+      {"scrambled, no key", scrambled_other_key, MemberStep::kEnd, -1},
+      {"unknown method", record("a", 119, 3, block(3, 3, 3, three)), MemberStep::kMember, 0},
+      {"block over 16384", record("a", 119, 20000, block(0, 20000, 3, three)), MemberStep::kMember, 0},
+      {"empty block", record("a", 116, 3, block(0, 0, 0, {})), MemberStep::kMember, 0},
+      {"block past its record", record("a", 118, 3, block(0, 3, 3, three)), MemberStep::kMember, 0},
+      {"block larger than member", record("a", 119, 2, block(0, 3, 3, three)), MemberStep::kMember, 0},
+      {"bad zlib", record("a", 119, 3, block(32, 3, 3, three)), MemberStep::kMember, 0},
+      {"bad run-length", record("a", 118, 3, block(1, 3, 2, {0x05, 'a'})), MemberStep::kMember, 0},
+      {"lzw short", record("a", 119, 3, block(2, 3, 3, three)), MemberStep::kMember, 0},
+      {"data runs out", record("a", 116, 3, block(0, 3, 3, {})), MemberStep::kMember, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -222,8 +220,8 @@ TEST(NativeReader, EndAndErrorRules) {
     EXPECT_EQ(got.first, c.next);
     EXPECT_EQ(got.second, c.block);
   }
-  EXPECT_EQ(read_first(dir, scrambled_other_key, 0x33), std::make_pair(kNativeMember, 1));
-  EXPECT_EQ(read_first(dir, scrambled_other_key, 0x34).first, kNativeEnd);  // wrong key: check bytes stay nonzero
+  EXPECT_EQ(read_first(dir, scrambled_other_key, 0x33), std::make_pair(MemberStep::kMember, 1));
+  EXPECT_EQ(read_first(dir, scrambled_other_key, 0x34).first, MemberStep::kEnd);  // wrong key: check bytes stay nonzero
 }
 
 }  // namespace

@@ -43,8 +43,10 @@ TEST(Path, JoinAddsOneSeparatorAfterAFolderThatLacksIt) {
   EXPECT_EQ(join_path("", "", "a", ".txt"), "a.txt");
 }
 
-TEST(Path, NativeFormAndNameComparison) {
-  EXPECT_EQ(native_path("a\\b/c\\d"), "a/b/c/d");
+TEST(Path, SystemFormAndNameComparison) {
+  EXPECT_EQ(system_path("a\\b/c\\d"), "a/b/c/d");
+  // Bytes above 127 reach the system as given: no character-set conversion.
+  EXPECT_EQ(system_path("\x82t\xe9\\\x81.txt"), "\x82t\xe9/\x81.txt");
   EXPECT_EQ(with_separator("a/b\\c", '\\'), "a\\b\\c");
   EXPECT_TRUE(same_name("Docs\\A.TXT", "docs/a.txt"));
   EXPECT_FALSE(same_name("docs/a.txt", "docs/a.txu"));

@@ -46,9 +46,8 @@ Made create(OutputTree* tree, const std::string& root, const std::string& relati
   OutputFile out;
   bool no_space = false;
   const int result = output_create(tree, root, relative, &out, &no_space);
-  if (result && out.fd >= 0) {
-    EXPECT_EQ(write(out.fd, data.data(), data.size()), static_cast<ssize_t>(data.size()));
-    close(out.fd);
+  if (result && out.fd) {
+    EXPECT_EQ(write(static_cast<int>(out.fd.get()), data.data(), data.size()), static_cast<ssize_t>(data.size()));
   }
   return {result, no_space, out.refused};
 }
@@ -59,7 +58,7 @@ TEST(SafeExtract, CreatesFoldersAndFiles) {
   EXPECT_EQ(create(&tree, dir / "new/root", "a\\b/c.txt", "hello").result, 1);
   EXPECT_EQ(create(&tree, dir / "new/root", "a\\b\\d.txt").result, 1);  // same folder, kept open
   EXPECT_EQ(create(&tree, dir / "new/root", "e\\").result, 1);         // a folder only
-  output_tree_close(&tree);
+  tree = OutputTree{};  // closes its folders
   EXPECT_EQ(read_file(dir / "new/root/a/b/c.txt"), Bytes({'h', 'e', 'l', 'l', 'o'}));
   EXPECT_TRUE(exists(dir / "new/root/a/b/d.txt"));
   struct stat st {};
@@ -74,7 +73,7 @@ TEST(SafeExtract, LinksOnTheMemberPathAreRefused) {
   ASSERT_EQ(symlink((dir / "outside").c_str(), (dir / "dest/sub").c_str()), 0);
   OutputTree tree;
   const Made m = create(&tree, dir / "dest", "sub/evil.txt");
-  output_tree_close(&tree);
+  tree = OutputTree{};
   EXPECT_EQ(m.result, 0);
   EXPECT_TRUE(m.refused);
   EXPECT_NE(std::string(base::last_error()).find("symbolic link"), std::string::npos);
@@ -87,7 +86,7 @@ TEST(SafeExtract, TheCallersOwnFolderMayBeALink) {
   ASSERT_EQ(symlink((dir / "real").c_str(), (dir / "chosen").c_str()), 0);
   OutputTree tree;
   EXPECT_EQ(create(&tree, dir / "chosen", "f.txt").result, 1);
-  output_tree_close(&tree);
+  tree = OutputTree{};
   EXPECT_TRUE(exists(dir / "real/f.txt"));
 }
 
@@ -104,7 +103,7 @@ TEST(SafeExtract, WhateverIsUnderTheNameIsReplacedNotWrittenThrough) {
     EXPECT_EQ(create(&tree, dir / "dest", name, "new").result, 1);
     EXPECT_EQ(read_file(dir / "dest" + std::string("/") + name), Bytes({'n', 'e', 'w'}));
   }
-  output_tree_close(&tree);
+  tree = OutputTree{};
   EXPECT_EQ(read_file(dir / "victim"), Bytes({'v', 'i', 'c', 't', 'i', 'm'}));
 }
 
@@ -121,7 +120,7 @@ TEST(SafeExtract, FolderInTheWayAndPlatformLimits) {
   EXPECT_EQ(create(&tree, dir / "dest", deep + "f").result, 0);
   EXPECT_NE(std::string(base::last_error()).find("longer than 4095"), std::string::npos);
   EXPECT_EQ(create(&tree, dir / "dest", "../escape").result, 0);
-  output_tree_close(&tree);
+  tree = OutputTree{};
   EXPECT_FALSE(exists(dir / "escape"));
   EXPECT_FALSE(exists(dir / "dest/d"));
 }
@@ -133,9 +132,9 @@ TEST(SafeExtract, DiscardRemovesThePartialFile) {
   bool no_space = false;
   ASSERT_EQ(output_create(&tree, dir.path(), "p/partial.bin", &out, &no_space), 1);
   output_discard(&tree, &out);
-  output_tree_close(&tree);
+  tree = OutputTree{};
   EXPECT_FALSE(exists(dir / "p/partial.bin"));
-  EXPECT_EQ(out.fd, -1);
+  EXPECT_FALSE(out.fd);
 }
 
 }  // namespace

@@ -1,8 +1,6 @@
 // lumra-arc: the archive command from the shell, for zip and native archives.
 // Exit status 0 success, 1 failure (one line on stderr), 2 usage error. Shows a progress line on
 // stderr while it works when stderr is a terminal.
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +13,7 @@
 #include "framework/files/dos_time.h"
 #include "framework/files/selection.h"
 #include "platform/system/clock.h"
+#include "platform/system/console.h"
 
 namespace {
 
@@ -189,7 +188,7 @@ int main(int argc, char** argv) {
     if (entries[i].size() >= kEntrySize) return usage_error("an ENTRY is longer than 255 bytes");
     std::memcpy(list.data() + i * kEntrySize, entries[i].data(), entries[i].size());
   }
-  cli.tty = isatty(STDERR_FILENO) != 0;
+  cli.tty = lumra::sys::is_terminal(stderr);
   lumra::base::clear_error();
   const int ok = archive_command(cli.action, words[1].c_str(), static_cast<int>(entries.size()),
                                  list.empty() ? nullptr : list.data(), static_cast<int>(key), progress, &cli,
