@@ -13,19 +13,8 @@ namespace {
 
 using namespace test_support;
 
-// Absolute paths inside "+"/"-" entries take "\": there the first "/" ends the pattern.
-std::string bs(const std::string& path) { return with_separator(path, '\\'); }
-
-std::string all_under(const std::string& src) { return "+" + bs(src) + "\\*.*/+"; }
-
-struct Fixture {
-  TempDir dir;
-  std::string src = dir / "src";
-  Fixture() { make_source_tree(src); }
-};
-
 TEST(ArchiveCommand, NativeRoundTripWithEveryMethodAndKey) {
-  Fixture f;
+  ArchiveFixture f;
   for (int method : {0, 1, 2, 4, 32, 33, 64, 128}) {
     for (int key : {0, 0x5A}) {
       SCOPED_TRACE(testing::Message() << "method " << method << " key " << key);
@@ -40,7 +29,7 @@ TEST(ArchiveCommand, NativeRoundTripWithEveryMethodAndKey) {
 }
 
 TEST(ArchiveCommand, ZipRoundTripWithEveryLevel) {
-  Fixture f;
+  ArchiveFixture f;
   for (int method : {0, 1, 8, 32}) {
     SCOPED_TRACE(method);
     const std::string archive = f.dir / ("m" + std::to_string(method) + ".zip");
@@ -70,7 +59,7 @@ TEST(ArchiveCommand, StoringRulesForNativeTargets) {
 }
 
 TEST(ArchiveCommand, NativeDeletionIsInPlaceAndKeepsTheOtherRecords) {
-  Fixture f;
+  ArchiveFixture f;
   const std::string archive = f.dir / "d.kx";
   ASSERT_EQ(arc(kActionAddTree, archive, {all_under(f.src)}, 0x21), 1);
   const Bytes before = read_file(archive);
@@ -99,7 +88,7 @@ TEST(ArchiveCommand, NativeDeletionIsInPlaceAndKeepsTheOtherRecords) {
 TEST(ArchiveCommand, AddingReplacesMembersOfTheSameNameAndKeepsTheRest) {
   for (const char* name : {"r.kx", "r.zip"}) {
     SCOPED_TRACE(name);
-    Fixture f;
+    ArchiveFixture f;
     const std::string archive = f.dir / name;
     ASSERT_EQ(arc(kActionAddTree, archive, {all_under(f.src)}), 1);
     write_file(f.src + "/a/b/c.txt", std::string("changed"));
@@ -119,7 +108,7 @@ TEST(ArchiveCommand, AddingReplacesMembersOfTheSameNameAndKeepsTheRest) {
 }
 
 TEST(ArchiveCommand, MergesFromZipAndNativeSourcesIntoBothFormats) {
-  Fixture f;
+  ArchiveFixture f;
   TempDir other;
   make_dirs(other / "x");
   write_file(other / "x/extra.txt", sample(30000, 0, 9));
@@ -148,7 +137,7 @@ TEST(ArchiveCommand, MergesFromZipAndNativeSourcesIntoBothFormats) {
 }
 
 TEST(ArchiveCommand, ListingReportsEveryMemberThenTheTotals) {
-  Fixture f;
+  ArchiveFixture f;
   for (const char* name : {"l.kx", "l.zip"}) {
     SCOPED_TRACE(name);
     const std::string archive = f.dir / name;
@@ -281,7 +270,7 @@ TEST(ArchiveCommand, NamesThatDoNotFitANativeHeaderAreRefused) {
 TEST(ArchiveCommand, AnAbortedAddOrDeleteChangesNothing) {
   for (const char* name : {"x.kx", "x.zip"}) {
     SCOPED_TRACE(name);
-    Fixture f;
+    ArchiveFixture f;
     const std::string archive = f.dir / name;
     ASSERT_EQ(arc(kActionAddTree, archive, {all_under(f.src)}), 1);
     const Bytes before = read_file(archive);
@@ -326,7 +315,7 @@ TEST(ArchiveCommand, AFailedMemberLeavesNoPartialFile) {
 }
 
 TEST(ArchiveCommand, AnOutputThatCannotBeMadeFailsUnlessTheCallbackPassesItOver) {
-  Fixture f;
+  ArchiveFixture f;
   const std::string archive = f.dir / "o.zip";
   ASSERT_EQ(arc(kActionAddTree, archive, {all_under(f.src)}), 1);
   const std::string out = f.dir / "out";
@@ -355,7 +344,7 @@ TEST(ArchiveCommand, ExtractionReportsEachMemberAndItsBytes) {
 }
 
 TEST(ArchiveCommand, ActionMinusOneReadsTheFirstSelectedMemberIntoMemory) {
-  Fixture f;
+  ArchiveFixture f;
   for (const char* name : {"mem.kx", "mem.zip"}) {
     SCOPED_TRACE(name);
     const std::string archive = f.dir / name;

@@ -11,16 +11,8 @@ namespace {
 
 using namespace test_support;
 
-std::string bs(const std::string& path) { return with_separator(path, '\\'); }
-
-struct Fixture {
-  TempDir dir;
-  std::string src = dir / "src";
-  Fixture() { make_source_tree(src); }
-};
-
 TEST(ArchiveInterop, InfoZipTreesExtractByteForByteWithTimes) {
-  Fixture f;
+  ArchiveFixture f;
   const RunResult z = run({"zip", "-q", "-r", f.dir / "info.zip", "."}, f.src);
   ASSERT_EQ(z.status, 0) << z.out;
   ASSERT_EQ(arc(kActionExtract, f.dir / "info.zip", {"+*.*/+" + bs(f.dir / "out")}), 1) << base::last_error();
@@ -28,7 +20,7 @@ TEST(ArchiveInterop, InfoZipTreesExtractByteForByteWithTimes) {
 }
 
 TEST(ArchiveInterop, PythonZipfileStoredAndDeflated) {
-  Fixture f;
+  ArchiveFixture f;
   const RunResult p = python(
       "import os, time, zipfile\n"
       "z = zipfile.ZipFile('py.zip', 'w')\n"
@@ -45,7 +37,7 @@ TEST(ArchiveInterop, PythonZipfileStoredAndDeflated) {
 }
 
 TEST(ArchiveInterop, BsdtarZip) {
-  Fixture f;
+  ArchiveFixture f;
   const RunResult b = run({"bsdtar", "--format", "zip", "-cf", f.dir / "b.zip", "-C", f.src, "."});
   ASSERT_EQ(b.status, 0) << b.out;
   ASSERT_EQ(arc(kActionExtract, f.dir / "b.zip", {"+*.*/+" + bs(f.dir / "out")}), 1) << base::last_error();
@@ -53,11 +45,11 @@ TEST(ArchiveInterop, BsdtarZip) {
 }
 
 TEST(ArchiveInterop, ZipsWeWritePassUnzipTest) {
-  Fixture f;
+  ArchiveFixture f;
   for (int method : {0, 1, 32, 128}) {
     SCOPED_TRACE(method);
     const std::string archive = f.dir / ("w" + std::to_string(method) + ".zip");
-    ASSERT_EQ(arc(kActionAddTree, archive, {"+" + bs(f.src) + "\\*.*/+"}, 0, nullptr, nullptr, method), 1);
+    ASSERT_EQ(arc(kActionAddTree, archive, {all_under(f.src)}, 0, nullptr, nullptr, method), 1);
     const RunResult t = run({"unzip", "-t", archive});
     EXPECT_EQ(t.status, 0) << t.out;
     EXPECT_NE(t.out.find("No errors detected"), std::string::npos) << t.out;
@@ -96,7 +88,7 @@ std::vector<std::string> member_lines(const std::string& archive) {
 }
 
 TEST(ArchiveInterop, DeletionKeepsStoredBytesCrcAndMethodOfKeptMembers) {
-  Fixture f;
+  ArchiveFixture f;
   ASSERT_EQ(run({"zip", "-q", "-r", "-9", f.dir / "k.zip", "a", "docs"}, f.src).status, 0);
   ASSERT_EQ(run({"zip", "-q", "-1", f.dir / "k.zip", "index.html"}, f.src).status, 0);
   ASSERT_EQ(run({"zip", "-q", "-0", f.dir / "k.zip", "logo.png"}, f.src).status, 0);
@@ -115,7 +107,7 @@ TEST(ArchiveInterop, DeletionKeepsStoredBytesCrcAndMethodOfKeptMembers) {
 }
 
 TEST(ArchiveInterop, AddingToAnInfoZipArchiveKeepsItsMembers) {
-  Fixture f;
+  ArchiveFixture f;
   ASSERT_EQ(run({"zip", "-q", "-r", f.dir / "g.zip", "."}, f.src).status, 0);
   const auto before = member_lines(f.dir / "g.zip");
   write_file(f.dir / "added.txt", sample(5000, 0));

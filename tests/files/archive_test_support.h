@@ -1,5 +1,5 @@
 // Shared by the archive command tests: calling the command with entry lists, recording progress,
-// source trees with known contents and times, and tree comparison.
+// source trees with known contents and times in a fixture, entries naming them, and tree comparison.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,9 +9,15 @@
 #include <vector>
 
 #include "framework/files/archive_command.h"
+#include "framework/files/path.h"
 #include "tests/files/files_test_support.h"
 
 namespace lumra::files::test_support {
+
+// Absolute paths inside "+"/"-" entries take "\": there the first "/" ends the pattern.
+inline std::string bs(const std::string& path) { return with_separator(path, '\\'); }
+// The entry that adds every file below `src`, keeping the folders below it.
+inline std::string all_under(const std::string& src) { return "+" + bs(src) + "\\*.*/+"; }
 
 inline int arc(int action, const std::string& archive, const std::vector<std::string>& entries, int key = 0,
                ArchiveProgress progress = nullptr, void* data = nullptr, int method = 32, int compress_always = 0,
@@ -91,6 +97,13 @@ inline void make_source_tree(const std::string& root) {
     t += 3602;
   }
 }
+
+// A temporary folder holding the source tree above in src/.
+struct ArchiveFixture {
+  TempDir dir;
+  std::string src = dir / "src";
+  ArchiveFixture() { make_source_tree(src); }
+};
 
 // Same relative names, same bytes, and (when asked) the same modification times.
 inline void expect_same_tree(const std::string& want_root, const std::string& got_root, bool times = true) {
