@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -112,7 +113,16 @@ struct RunResult {
   long max_rss_kb = 0;
 };
 
-// Runs argv (searched on PATH) in `cwd` with stdin from /dev/null and waits for it.
+// The Debian package of a reference tool the tests run, for the message when it is missing.
+inline std::string package_of(const std::string& tool) {
+  if (tool == "bsdtar") return "libarchive-tools";
+  if (tool == "python3") return "python3";
+  if (tool == "zip" || tool == "unzip") return tool;
+  return "";
+}
+
+// Runs argv (searched on PATH) in `cwd` with stdin from /dev/null and waits for it. A program
+// that cannot be started says so in `out`, with the Debian package that brings it.
 inline RunResult run(const std::vector<std::string>& argv, const std::string& cwd = "") {
   RunResult r;
   int pipefd[2];
@@ -137,7 +147,12 @@ inline RunResult run(const std::vector<std::string>& argv, const std::string& cw
     while ((n = read(pipefd[0], buf, sizeof buf)) > 0) r.out.append(buf, static_cast<size_t>(n));
   }
   close(pipefd[0]);
-  if (spawned != 0) return r;
+  if (spawned != 0) {
+    const std::string package = package_of(argv[0]);
+    r.out = argv[0] + " cannot be run: " + std::strerror(spawned) +
+            (package.empty() ? "" : " (Debian package " + package + "; scripts/test installs it)");
+    return r;
+  }
   int status = 0;
   struct rusage usage {};
   if (wait4(pid, &status, 0, &usage) == pid && WIFEXITED(status)) r.status = WEXITSTATUS(status);
