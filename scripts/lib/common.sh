@@ -11,10 +11,10 @@ LUMRA_PACKAGES=(
   xvfb xauth
   libsdl2-dev libx11-dev xdotool x11-apps console-setup-linux
   libpng-dev libjpeg-dev libtiff-dev
+  locales-all
   # Reference tools of the picture tests: ImageMagick, tiffcp, cjpeg/djpeg, and Pillow for
   # /usr/bin/python3. The fixture generators stop with the missing package's name.
   imagemagick libtiff-tools libjpeg-turbo-progs python3-pil
-  locales-all
 )
 
 # Installs whatever of the given packages is missing: as root, or through sudo when it needs no
