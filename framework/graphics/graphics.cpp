@@ -11,6 +11,7 @@ GraphicsState start_state() {
   GraphicsState s{};
   s.gwin.opened = -1;
   s.gwin.draw_through = 1;
+  s.text = text_start_state();
   return s;
 }
 
@@ -24,6 +25,7 @@ void graphics_reset() {
   base::heap_free(g_graphics.gwin.wmpaintbmp);
   platform::set_window_procedure(nullptr);
   draw_state_reset(&g_graphics.draw);
+  text_release(&g_graphics.text);
   g_graphics = start_state();
 }
 

@@ -1,9 +1,11 @@
 // The graphics subsystem's globals in one place (the window record `gwin`, the key queue, the
-// tooltips, the viewport, the drawing state), with the reset tests use. Single-threaded; lives for the run.
+// tooltips, the viewport, the drawing state, the text settings and fonts), with the reset tests
+// use. Single-threaded; lives for the run.
 #pragma once
 
 #include "framework/graphics/draw_state.h"
 #include "framework/graphics/key_queue.h"
+#include "framework/graphics/text.h"
 #include "framework/graphics/tooltips.h"
 #include "framework/graphics/viewport.h"
 #include "framework/graphics/window.h"
@@ -16,6 +18,7 @@ struct GraphicsState {
   Tooltips tooltips;
   Viewport viewport;
   DrawState draw;
+  TextState text;
 };
 extern GraphicsState g_graphics;
 

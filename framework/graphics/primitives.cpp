@@ -12,6 +12,7 @@
 #include "framework/graphics/clip.h"
 #include "framework/graphics/colour.h"
 #include "framework/graphics/graphics.h"
+#include "framework/graphics/primitives_internal.h"
 
 namespace lumra::graphics {
 namespace {
@@ -38,18 +39,10 @@ void free_points(Point64* points, Point64* local) {
   if (points != local) base::heap_free(points);
 }
 
-// The pen lines are drawn with. Without a pen of ours the window's default pen draws: black,
-// solid, one pixel.
-Pen drawing_pen() {
-  const Pen& p = ds().pen;
-  return p.made ? p : Pen{1, kStyleSolid, 1, 0};
-}
-
 int64_t steps_of(Point64 a, Point64 b) { return std::max(std::abs(b.x - a.x), std::abs(b.y - a.y)); }
 
-// One segment with the current pen. A dashed style on a pen wider than one pixel draws solid.
-void stroke(RasterTarget* t, Point64 a, Point64 b, int64_t* phase) {
-  const Pen p = drawing_pen();
+// One segment with the pen. A dashed style on a pen wider than one pixel draws solid.
+void stroke(RasterTarget* t, const Pen& p, Point64 a, Point64 b, int64_t* phase) {
   if (p.style == kStyleNull) return;
   if (p.width <= 1) {
     raster_thin_line(t, a, b, p.colour, p.style, phase);
@@ -61,13 +54,12 @@ void stroke(RasterTarget* t, Point64 a, Point64 b, int64_t* phase) {
 // A segment whose end b must be painted, drawn to its extended end. Rounding the extended end can
 // tilt a thin line so that its pixel in b's column (or row) is a neighbour of b - about one line
 // in 27 - which would defeat the extension's purpose: then b is painted in that pixel's place.
-void stroke_to_end(RasterTarget* t, Point64 a, Point64 b, int64_t* phase) {
+void stroke_to_end(RasterTarget* t, const Pen& p, Point64 a, Point64 b, int64_t* phase) {
   const Point64 e = extended_end(a, b);
-  const Pen p = drawing_pen();
   const int64_t n = steps_of(a, b);
-  if (p.width > 1 || p.style == kStyleNull || n == 0 || n >= steps_of(a, e)) return stroke(t, a, e, phase);
+  if (p.width > 1 || p.style == kStyleNull || n == 0 || n >= steps_of(a, e)) return stroke(t, p, a, e, phase);
   const Point64 at = thin_line_pixel(a, e, n);
-  if (at.x == b.x && at.y == b.y) return stroke(t, a, e, phase);
+  if (at.x == b.x && at.y == b.y) return stroke(t, p, a, e, phase);
   raster_thin_line(t, a, e, p.colour, p.style, phase, n);
   // b alone, at the pattern position its step has.
   const bool x_major = std::abs(e.x - a.x) >= std::abs(e.y - a.y);
@@ -75,9 +67,26 @@ void stroke_to_end(RasterTarget* t, Point64 a, Point64 b, int64_t* phase) {
   raster_thin_line(t, b, beyond, p.colour, p.style, phase);
 }
 
-bool thin_record() { return ds().line.width_x <= 1; }
-
 }  // namespace
+
+Pen drawing_pen() {
+  const Pen& p = ds().pen;
+  return p.made ? p : Pen{1, kStyleSolid, 1, 0};
+}
+
+bool thin_line_record() { return ds().line.width_x <= 1; }
+
+void stroke_polyline(RasterTarget* target, const Pen& pen, bool thin_record, const Point64* points, size_t n) {
+  if (n < 2) return;
+  int64_t phase = 0;
+  for (size_t i = 0; i + 2 < n; ++i) stroke(target, pen, points[i], points[i + 1], &phase);
+  // The last point is moved one step on by the line's end-point rule, so that it is painted.
+  if (thin_record) {
+    stroke_to_end(target, pen, points[n - 2], points[n - 1], &phase);
+  } else {
+    stroke(target, pen, points[n - 2], points[n - 1], &phase);
+  }
+}
 
 Point64 extended_end(Point64 a, Point64 b) {
   if (a.x == b.x) return Point64{b.x, a.y > b.y ? b.y - 1 : b.y + 1};
@@ -132,10 +141,10 @@ void line(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
     raster_fill_rect(&t, a.x, a.y, b.x + 1, b.y + 1, brush.colour);
   } else {
     int64_t phase = 0;
-    if (thin_record()) {
-      stroke_to_end(&t, a, b, &phase);
+    if (thin_line_record()) {
+      stroke_to_end(&t, drawing_pen(), a, b, &phase);
     } else {
-      stroke(&t, a, b, &phase);
+      stroke(&t, drawing_pen(), a, b, &phase);
     }
   }
   present_touched(t.touched);
@@ -152,14 +161,7 @@ void polyline(int32_t n, const Point* points) {
   Point64* p = device_points(n, points, local);
   if (!p) return;
   RasterTarget t = drawing_target();
-  int64_t phase = 0;
-  for (int32_t i = 0; i + 2 < n; ++i) stroke(&t, p[i], p[i + 1], &phase);
-  // The last point is moved one step on by the line's end-point rule, so that it is painted.
-  if (thin_record()) {
-    stroke_to_end(&t, p[n - 2], p[n - 1], &phase);
-  } else {
-    stroke(&t, p[n - 2], p[n - 1], &phase);
-  }
+  stroke_polyline(&t, drawing_pen(), thin_line_record(), p, static_cast<size_t>(n));
   free_points(p, local);
   present_touched(t.touched);
 }
@@ -176,7 +178,8 @@ void filled_polygon(int32_t n, const Point* points, int32_t outline, uint32_t fi
   raster_polygon(&t, p, static_cast<size_t>(n), FillRule::kAlternate, fill);
   // The outline is a closed figure: each side leaves out its last pixel, which the next paints.
   int64_t phase = 0;
-  for (int32_t i = 0; i < n; ++i) stroke(&t, p[i], p[(i + 1) % n], &phase);
+  const Pen pen = drawing_pen();
+  for (int32_t i = 0; i < n; ++i) stroke(&t, pen, p[i], p[(i + 1) % n], &phase);
   free_points(p, local);
   present_touched(t.touched);
 }

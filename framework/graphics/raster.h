@@ -118,6 +118,13 @@ Point64 thin_line_pixel(Point64 a, Point64 b, int64_t i);
 // A solid line `width` (>= 2) pixels wide with round ends: see raster_line.cpp for the pixel rule.
 void raster_thick_line(RasterTarget* target, Point64 a, Point64 b, int64_t width, uint32_t colour);
 
+// Blends `colour` into the target by a coverage map (w x h bytes, rows `pitch` apart, 0 leaves a
+// pixel, 255 paints it), the map's top-left pixel at (x, y). Turned, the map is drawn a quarter
+// turn to the left (h wide and w high, its top row becoming its left column read upwards), as the
+// glyphs of a text that runs upwards.
+void raster_coverage(RasterTarget* target, int64_t x, int64_t y, const uint8_t* coverage, int32_t w, int32_t h,
+                     int32_t pitch, bool turned, uint32_t colour);
+
 // Fills the polygon (closed implicitly) by the rule; 0 when memory ran out (nothing painted).
 int raster_polygon(RasterTarget* target, const Point64* points, size_t count, FillRule rule, uint32_t colour);
 

@@ -8,24 +8,23 @@
 #include <string>
 
 #include "framework/base/error.h"
+#include "framework/base/heap.h"
+#include "framework/graphics/colour.h"
 #include "framework/graphics/graphics.h"
+#include "framework/graphics/stroke_font.h"
 #include "framework/graphics/window.h"
 #include "framework/text/oem.h"
+#include "platform/system/fonts.h"
 
 namespace lumra::graphics {
 namespace {
 
-// Debian console-setup fonts, small first.
-constexpr const char* kFontFiles[] = {
-    "/usr/share/consolefonts/Uni2-Terminus12x6.psf.gz",
-    "/usr/share/consolefonts/Lat15-Terminus12x6.psf.gz",
-    "/usr/share/consolefonts/Uni2-Fixed13.psf.gz",
-};
 constexpr int32_t kPadX = 3;
 constexpr int32_t kPadY = 2;
 constexpr int32_t kBelowPointer = 20;  // clear of the arrow cursor
 constexpr uint8_t kBack[3] = {225, 255, 255};  // blue, green, red: the usual info background
 constexpr uint8_t kInk[3] = {0, 0, 0};
+constexpr uint32_t kInkColour = rgb(kInk[2], kInk[1], kInk[0]);
 
 Tooltips& tips() { return g_graphics.tooltips; }
 
@@ -51,28 +50,56 @@ int32_t tool_at(int32_t x, int32_t y) {
   return 0;
 }
 
-const PsfFont* font() {
+// The desktop's default face at the tooltip size, looked for once; null when the system has none.
+SystemFont* font() {
   Tooltips& t = tips();
-  if (!t.font_tried) {
-    t.font_tried = true;
-    for (const char* path : kFontFiles) {
-      if (psf_load_file(&t.font, path)) break;
-    }
+  if (t.font_tried) return t.font;
+  t.font_tried = true;
+  sys::FontFile file;
+  if (!sys::find_default_font(sys::kFontWeightRegular, false, &file)) return nullptr;
+  auto* made = static_cast<SystemFont*>(base::heap_alloc_zeroed(1, sizeof(SystemFont)));
+  if (!made) return nullptr;
+  LogFont description{};
+  description.height = -kTooltipFontPixels;
+  description.weight = kWeightNormal;
+  description.quality = kProofQuality;
+  if (!system_font_make_from_file(&t.library, made, description, file)) {
+    base::heap_free(made);
+    return nullptr;
   }
-  return t.font.glyphs ? &t.font : nullptr;
+  t.font = made;
+  return made;
 }
 
-// The text's characters as Unicode, for the font's table.
-int decode(const char* windows_text, uint32_t* out, int capacity) {
-  const std::string utf8 = text::windows_to_utf8(windows_text);
+// How the popup's face sets its text: a system font reads Windows characters, the stroke font OEM.
+struct TipFace {
+  SystemFont* font;  // null: the stroke font at its natural size
+  StrokeScale scale;
+
+  int32_t width(const char* text, int n) const {
+    if (font) return system_font_width(font, text, static_cast<size_t>(n));
+    return stroke_width(stroke_face_default(), scale, text, static_cast<size_t>(n));
+  }
+  int32_t line_height() const {
+    return font ? font->metrics.height : stroke_height(stroke_face_default(), scale) + 2;
+  }
+  // One line with the top of its cell at (x, y).
+  void draw(RasterTarget* t, int32_t x, int32_t y, const char* text, int n) const {
+    if (font) return system_font_draw(t, font, x, y, kAlignLeft | kAlignTop, text, static_cast<size_t>(n), kInkColour);
+    const Pen pen{1, kStyleSolid, 1, kInkColour};
+    stroke_draw(t, stroke_face_default(), scale, x, y + stroke_ascent(stroke_face_default(), scale), text,
+                static_cast<size_t>(n), pen, true);
+  }
+};
+
+// The entry's text for the face: control characters other than line breaks become spaces.
+int tip_text(const char* windows_text, bool oem, char* out) {
   int n = 0;
-  for (size_t i = 0; i < utf8.size() && n < capacity;) {
-    const auto lead = static_cast<uint8_t>(utf8[i]);
-    const int length = lead < 0x80 ? 1 : (lead < 0xE0 ? 2 : (lead < 0xF0 ? 3 : 4));
-    uint32_t cp = length == 1 ? lead : (lead & (0x7Fu >> length));
-    for (int k = 1; k < length && i + k < utf8.size(); ++k) cp = (cp << 6) | (utf8[i + k] & 0x3F);
-    out[n++] = cp;
-    i += static_cast<size_t>(length);
+  for (; windows_text[n] && n < kTooltipTextSize - 1; ++n) {
+    auto c = static_cast<uint8_t>(windows_text[n]);
+    if (c < 32 && c != '\n' && c != '\r') c = ' ';
+    if (oem && c >= 32) c = text::windows_char_to_oem(c);
+    out[n] = static_cast<char>(c);
   }
   return n;
 }
@@ -82,9 +109,9 @@ struct Line {
   int end;
 };
 
-// Breaks at spaces so that lines fit `max_chars`; a word longer than that keeps a line of its own.
-// Explicit line breaks always break.
-int wrap(const uint32_t* text, int n, int max_chars, Line* lines, int capacity) {
+// Breaks at spaces so that lines fit `max_width` pixels; a word wider than that keeps a line of
+// its own. Explicit line breaks always break.
+int wrap(const TipFace& face, const char* text, int n, int32_t max_width, Line* lines, int capacity) {
   int count = 0;
   int start = 0;
   while (start <= n && count < capacity) {
@@ -92,7 +119,7 @@ int wrap(const uint32_t* text, int n, int max_chars, Line* lines, int capacity) 
     int last_space = -1;
     while (end < n && text[end] != '\n' && text[end] != '\r') {
       if (text[end] == ' ') last_space = end;
-      if (end - start >= max_chars && last_space > start) {
+      if (last_space > start && face.width(text + start, end + 1 - start) > max_width) {
         end = last_space;
         break;
       }
@@ -104,11 +131,6 @@ int wrap(const uint32_t* text, int n, int max_chars, Line* lines, int capacity) 
     if (text[end] == '\r' && start < n && text[start] == '\n') ++start;
   }
   return count;
-}
-
-void put(PaintBuffer* b, int32_t x, int32_t y, const uint8_t colour[3]) {
-  if (x < 0 || y < 0 || x >= b->width || y >= b->height) return;
-  std::memcpy(buffer_pixel(b, x, y), colour, 3);
 }
 
 void hide() {
@@ -124,20 +146,18 @@ void hide() {
 
 void show(const TooltipEntry& entry) {
   Tooltips& t = tips();
-  const PsfFont* f = font();
-  const int32_t glyph_w = f ? static_cast<int32_t>(f->width) : 6;
-  const int32_t glyph_h = f ? static_cast<int32_t>(f->height) : 12;
-  uint32_t text[kTooltipTextSize];
-  const int n = decode(entry.text, text, kTooltipTextSize);
-  int32_t max_chars = (entry.max_width - 2 - 2 * kPadX) / glyph_w;
-  if (max_chars < 1) max_chars = 1;
+  const TipFace face{font(), stroke_scale(1, 1, false)};
+  char text[kTooltipTextSize];
+  const int n = tip_text(entry.text, !face.font, text);
+  const int32_t max_text_width = std::max(entry.max_width - 2 - 2 * kPadX, 1);
   Line lines[kTooltipTextSize];
-  const int line_count = wrap(text, n, max_chars, lines, kTooltipTextSize);
+  const int line_count = wrap(face, text, n, max_text_width, lines, kTooltipTextSize);
   int32_t longest = 0;
-  for (int i = 0; i < line_count; ++i) longest = std::max(longest, lines[i].end - lines[i].begin);
+  for (int i = 0; i < line_count; ++i) longest = std::max(longest, face.width(text + lines[i].begin, lines[i].end - lines[i].begin));
+  const int32_t line_height = face.line_height();
 
-  const int32_t w = longest * glyph_w + 2 * kPadX + 2;
-  const int32_t h = line_count * glyph_h + 2 * kPadY + 2;
+  const int32_t w = longest + 2 * kPadX + 2;
+  const int32_t h = line_count * line_height + 2 * kPadY + 2;
   const int32_t visible_w = window_width() - 1;
   const int32_t visible_h = window_height() - 1;
   int32_t x = t.pointer_x;
@@ -151,17 +171,10 @@ void show(const TooltipEntry& entry) {
   if (!buffer_create(&popup, w, h)) return;
   buffer_fill(&popup, platform::Rect{0, 0, w, h}, kInk[2], kInk[1], kInk[0]);
   buffer_fill(&popup, platform::Rect{1, 1, w - 2, h - 2}, kBack[2], kBack[1], kBack[0]);
-  for (int i = 0; i < line_count && f; ++i) {
-    const int32_t top = 1 + kPadY + i * glyph_h;
-    for (int k = lines[i].begin; k < lines[i].end; ++k) {
-      const int32_t left = 1 + kPadX + (k - lines[i].begin) * glyph_w;
-      const int32_t glyph = psf_glyph(f, text[k]);
-      for (int32_t gy = 0; gy < glyph_h; ++gy) {
-        for (int32_t gx = 0; gx < glyph_w; ++gx) {
-          if (psf_pixel(f, glyph, static_cast<uint32_t>(gx), static_cast<uint32_t>(gy))) put(&popup, left + gx, top + gy, kInk);
-        }
-      }
-    }
+  // Text stays inside the border.
+  RasterTarget target = raster_target(&popup, 1, 1, w - 1, h - 1, nullptr);
+  for (int i = 0; i < line_count; ++i) {
+    face.draw(&target, 1 + kPadX, 1 + kPadY + i * line_height, text + lines[i].begin, lines[i].end - lines[i].begin);
   }
   buffer_release(&t.popup);
   t.popup = popup;
@@ -278,7 +291,11 @@ void tooltips_release() {
   platform::kill_timer(kTooltipHideTimer);
   if (t.list.element_size) base::array_release(&t.list);
   buffer_release(&t.popup);
-  psf_release(&t.font);
+  if (t.font) {
+    system_font_release(t.font);
+    base::heap_free(t.font);
+  }
+  font_library_release(&t.library);
   t = Tooltips{};
 }
 

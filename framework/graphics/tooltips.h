@@ -1,13 +1,15 @@
 // Tooltips: a list of tools (a rectangle of the window and a text each), shown as a small popup
 // when the pointer rests in a tool's rectangle. The popup is drawn over the presented frame,
 // never into the back buffer, and goes on a button press, when the pointer leaves, or after 5 s.
+// Its text is set in the desktop's own small face (the system's default sans-serif, 9 points), or in the
+// framework's stroke font 0 on a system without fonts.
 #pragma once
 
 #include <cstdint>
 
 #include "framework/base/dynarray.h"
 #include "framework/graphics/back_buffer.h"
-#include "framework/graphics/psf_font.h"
+#include "framework/graphics/system_font.h"
 #include "platform/platform.h"
 
 namespace lumra::graphics {
@@ -17,6 +19,8 @@ inline constexpr uint32_t kTooltipInitialMs = 500;
 inline constexpr uint32_t kTooltipAutoPopMs = 5000;
 inline constexpr int32_t kTooltipShowTimer = 0x7401;
 inline constexpr int32_t kTooltipHideTimer = 0x7402;
+// The popup's em: 9 points at 96 dots per inch, the size desktop tooltips use.
+inline constexpr int32_t kTooltipFontPixels = 12;
 
 struct TooltipEntry {
   int32_t id;     // 1, 2, 3 ...: the lowest number not in use when made
@@ -36,7 +40,8 @@ struct Tooltips {
   int32_t pointer_y;
   PaintBuffer popup;         // the popup's pixels while one is up
   platform::Rect popup_rect;  // where it is, window coordinates
-  PsfFont font;
+  FontLibrary* library;  // the popup's own FreeType library
+  SystemFont* font;      // the desktop's default face (framework heap); null: font 0's strokes
   bool font_tried;
 };
 

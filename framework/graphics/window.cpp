@@ -191,10 +191,10 @@ int32_t draw_through() { return gwin().draw_through; }
 
 void clear_window() {
   Gwin& g = gwin();
-  // The text style joins this reset with the text module that keeps it.
   set_text_colour(15);
   set_line_style(kStyleSolid, 1);
   set_viewport(0, 0, max_x(), max_y());
+  set_text_style(0, kDirectionHorizontal, 0);
   const platform::Rect clip{g.full_clip.left, g.full_clip.top, g.full_clip.right - g.full_clip.left,
                             g.full_clip.bottom - g.full_clip.top};
   buffer_fill(&g.wmpaintdc, clip, 0, 0, 0);
