@@ -9,7 +9,8 @@ LUMRA_PACKAGES=(
   zlib1g-dev libminizip-dev
   zip unzip libarchive-tools python3 time
   xvfb xauth
-  libsdl2-dev libx11-dev xdotool x11-apps console-setup-linux
+  libsdl2-dev libx11-dev xdotool x11-apps
+  libfreetype-dev libfontconfig-dev fonts-dejavu-core hershey-fonts-data
   libpng-dev libjpeg-dev libtiff-dev
   locales-all
   # Reference tools of the picture tests: ImageMagick, tiffcp, cjpeg/djpeg, and Pillow for

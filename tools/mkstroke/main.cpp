@@ -287,20 +287,23 @@ void append_glyph(const Glyph* g, std::map<const Glyph*, size_t>* placed, std::s
 
 int main(int argc, char** argv) {
   const Options o = parse(argc, argv);
-  std::vector<std::vector<Glyph>> files;  // kept alive: faces point into them
-  files.reserve(o.faces.size() + o.symbols.size());
+  // Each file read once, so a glyph used twice is one glyph; faces point into them.
+  std::map<std::string, std::vector<Glyph>> files;
+  const auto glyphs_of = [&files](const std::string& path) -> const std::vector<Glyph>& {
+    auto at = files.find(path);
+    if (at == files.end()) at = files.emplace(path, read_jhf(path)).first;
+    return at->second;
+  };
   std::vector<const Glyph*> symbol_glyphs(256, nullptr);
   for (const Symbol& s : o.symbols) {
-    files.push_back(read_jhf(s.file));
-    const std::vector<Glyph>& glyphs = files.back();
+    const std::vector<Glyph>& glyphs = glyphs_of(s.file);
     if (static_cast<size_t>(s.code - kFirstCode) >= glyphs.size()) failure(s.file + ": no character " + std::to_string(s.code));
     symbol_glyphs[static_cast<size_t>(s.oem)] = &glyphs[static_cast<size_t>(s.code - kFirstCode)];
   }
 
   std::vector<Face> faces;
   for (const FaceSpec& spec : o.faces) {
-    files.push_back(read_jhf(spec.file));
-    const std::vector<Glyph>& glyphs = files.back();
+    const std::vector<Glyph>& glyphs = glyphs_of(spec.file);
     Face f;
     f.name = spec.name;
     f.by_code.assign(256, nullptr);
