@@ -140,10 +140,11 @@ int size_face(FT_Face face, const LogFont& d, TextMetrics* m) {
   return 1;
 }
 
-// Renders the glyph of one Windows byte into the font's cache. A glyph FreeType cannot load or
-// render stays empty, with the advance it reported.
-void render(SystemFont* font, uint8_t byte) {
-  GlyphImage& g = font->glyphs[byte];
+// Renders the glyph of one Windows byte. A glyph FreeType cannot load or render stays empty,
+// with the advance it reported.
+void render(SystemFont* font, uint8_t byte, GlyphImage* image) {
+  GlyphImage& g = *image;
+  g = GlyphImage{};
   g.rendered = true;
   FT_Face face = font->face->ft;
   const FT_UInt index = FT_Get_Char_Index(face, windows_code_point(byte));
@@ -178,9 +179,18 @@ void render(SystemFont* font, uint8_t byte) {
   g.rows = rows;
 }
 
+// The font's glyph of a byte, rendered on first use; its coverage is kept only up to
+// kMaxKeptGlyphBytes.
 GlyphImage& glyph(SystemFont* font, uint8_t byte) {
-  if (!font->glyphs[byte].rendered) render(font, byte);
-  return font->glyphs[byte];
+  GlyphImage& g = font->glyphs[byte];
+  if (g.rendered) return g;
+  render(font, byte, &g);
+  if (g.coverage && static_cast<size_t>(g.width) * static_cast<size_t>(g.rows) > kMaxKeptGlyphBytes) {
+    base::heap_free(g.coverage);
+    g.coverage = nullptr;
+  }
+  g.kept = g.coverage != nullptr;
+  return g;
 }
 
 }  // namespace
@@ -257,7 +267,12 @@ void system_font_draw(RasterTarget* target, SystemFont* font, int64_t x, int64_t
   const int64_t baseline = (align & kAlignBaseline) == kAlignBaseline ? 0 : font->metrics.ascent;
   const bool vertical = font->description.escapement == kEscapementVertical;
   for (size_t i = 0; i < length; ++i) {
-    const GlyphImage& g = glyph(font, static_cast<uint8_t>(text[i]));
+    const auto byte = static_cast<uint8_t>(text[i]);
+    const GlyphImage& kept = glyph(font, byte);
+    // A glyph too large to keep is rendered for this drawing alone.
+    GlyphImage once{};
+    if (!kept.kept && kept.width > 0) render(font, byte, &once);
+    const GlyphImage& g = kept.kept ? kept : once;
     if (g.coverage) {
       const int64_t u = pen + g.left;       // the glyph's left column along the text
       const int64_t v = baseline - g.top;   // its top row across it
@@ -267,7 +282,8 @@ void system_font_draw(RasterTarget* target, SystemFont* font, int64_t x, int64_t
         raster_coverage(target, x + u, y + v, g.coverage, g.width, g.rows, g.width, false, colour);
       }
     }
-    pen += g.advance;
+    base::heap_free(once.coverage);
+    pen += kept.advance;
   }
 }
 

@@ -1,7 +1,7 @@
 // The system's fonts (font type 2): a face found by family name through platform/system/fonts.h,
 // sized, measured and drawn with FreeType into a raster target, in one colour over a transparent
 // background. Texts are Windows (code page 1252) bytes; each byte's glyph is rendered once per font
-// and kept, so drawing a text is a copy of cached coverage.
+// and kept (up to a size), so drawing a text is a copy of cached coverage.
 //
 // A font is made from a description laid out like the Windows LOGFONTA record (60 bytes, compared
 // byte for byte to decide whether a font must be made again). Its fields map to FreeType as follows:
@@ -15,7 +15,7 @@
 //                    |lfWidth| x unitsPerEm / xAvgCharWidth pixels; 0 keeps the em square.
 //   lfEscapement 900: the text runs upwards, each glyph turned a quarter left; any other value
 //                    draws horizontally (only the two directions of the text settings are made).
-//   lfWeight    asks fontconfig for the nearest weight; 600 or more on a face lighter than 600 is
+//   lfWeight    asks the system for the nearest weight; 600 or more on a face lighter than 600 is
 //               emboldened as GDI does it, by painting each glyph again one pixel to the right
 //               (one pixel more advance and width).
 //   lfItalic    asks for an italic face; a roman face found instead is slanted by FreeType's
@@ -108,15 +108,20 @@ struct TextMetrics {
 struct FontLibrary;  // FreeType's library, made on first use
 struct FontFace;     // one sized FreeType face and what it needs synthesised
 
+// Glyphs larger than this are rendered again for each drawing instead of kept, which bounds a
+// font's cache at 4 MiB whatever its size and whatever bytes its texts hold.
+inline constexpr size_t kMaxKeptGlyphBytes = 16384;
+
 // One rendered glyph: coverage rows top-down, placed relative to the pen on the baseline.
 struct GlyphImage {
-  uint8_t* coverage;  // width x rows bytes, 0..255 (framework heap); null when empty
+  uint8_t* coverage;  // width x rows bytes, 0..255 (framework heap); null when empty or not kept
   int32_t left;       // columns right of the pen
   int32_t top;        // rows above the baseline
   int32_t width;
   int32_t rows;
   int32_t advance;    // pixels along the text
   bool rendered;
+  bool kept;          // coverage is held; false for an empty glyph or one above kMaxKeptGlyphBytes
 };
 
 struct SystemFont {

@@ -1,5 +1,5 @@
 // Windows (code page 1252) characters as Unicode, for the edges that take Unicode: FreeType's
-// character maps and fontconfig's UTF-8 family names.
+// character maps and the UTF-8 family names of the system's font lookup.
 #pragma once
 
 #include <cstdint>

@@ -464,6 +464,25 @@ TEST_F(Text, ViewportMovesTextAndTheClipHoldsIt) {
   draw_text(2000000000, 2000000000, "far away");
 }
 
+TEST_F(Text, LargeGlyphsAreDrawnWithoutBeingKept) {
+  const int32_t id = install_system(200);
+  set_text_style(id, 0, 4);
+  draw_text(10, 10, "W.");
+  const uint64_t first = hl::frame_hash();
+  const SystemFont* f = current_system_font();
+  ASSERT_NE(f, nullptr);
+  const GlyphImage& w = f->glyphs[static_cast<uint8_t>('W')];
+  EXPECT_GT(static_cast<size_t>(w.width) * static_cast<size_t>(w.rows), kMaxKeptGlyphBytes);
+  EXPECT_FALSE(w.kept);
+  EXPECT_EQ(w.coverage, nullptr);
+  EXPECT_TRUE(f->glyphs[static_cast<uint8_t>('.')].kept) << "a small glyph of the same font is kept";
+  EXPECT_GT(ink().height(), 100);
+  clear();
+  draw_text(10, 10, "W.");
+  EXPECT_EQ(hl::frame_hash(), first) << "rendered again, the same";
+  EXPECT_EQ(install_font(kFace, kFontSystem, 5000), 0) << "a font of more than 1,024 pixels is refused";
+}
+
 TEST(FractionMarkup, Parsing) {
   struct Case {
     const char* text;
