@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "platform/keys.h"
+
 namespace lumra::platform {
 
 struct Backend;
@@ -52,9 +54,9 @@ enum class MessageKind : uint8_t {
   kPaint,           // a, b, c, d: client rectangle x, y, w, h to repaint
   kClose,           // close box, or a quit request such as SIGINT/SIGTERM
   kMove,            // the window moved
-  kFocusGained,     // a: modifier keys held (kHeldShift | kHeldCtrl | kHeldAlt)
+  kFocusGained,     // a: modifier keys held (kModHeld bits, platform/keys.h)
   kFocusLost,
-  kKeyDown,         // a: virtual key (Windows numbering, see graphics/keys.h)
+  kKeyDown,         // a: virtual key (Windows numbering, platform/keys.h)
   kKeyUp,           // a: virtual key
   kChar,            // a: Unicode scalar value of a typed character
   kSysChar,         // a: a character typed with Alt held (menu mnemonics): not text input
@@ -74,9 +76,6 @@ struct Message {
   int32_t d;
 };
 
-inline constexpr int32_t kHeldShift = 1;
-inline constexpr int32_t kHeldCtrl = 4;
-inline constexpr int32_t kHeldAlt = 8;
 inline constexpr int32_t kButtonLeft = 1;
 inline constexpr int32_t kButtonRight = 2;
 inline constexpr int32_t kButtonMiddle = 4;

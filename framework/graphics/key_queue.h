@@ -13,7 +13,7 @@ struct KeyQueue {
   int32_t codes[kKeyQueueSize];
   uint32_t write;      // next slot to fill
   uint32_t read;       // next slot to read; equal to write: empty
-  uint32_t modifiers;  // kMod* bits
+  uint32_t modifiers;  // platform::kMod* bits
   uint32_t drop;       // 0 or a control character (1..26): its next character message is not queued
   uint32_t dropped;    // codes lost to a full queue, for diagnostics
 };

@@ -5,6 +5,29 @@
 namespace lumra::graphics {
 namespace {
 
+using platform::kModAlt;
+using platform::kModCapsLock;
+using platform::kModCtrl;
+using platform::kModScrollLock;
+using platform::kModShift;
+using platform::kVkCapital;
+using platform::kVkControl;
+using platform::kVkDelete;
+using platform::kVkDown;
+using platform::kVkEnd;
+using platform::kVkF1;
+using platform::kVkF12;
+using platform::kVkHome;
+using platform::kVkInsert;
+using platform::kVkLeft;
+using platform::kVkMenu;
+using platform::kVkNext;
+using platform::kVkPrior;
+using platform::kVkRight;
+using platform::kVkScroll;
+using platform::kVkShift;
+using platform::kVkUp;
+
 // Scan codes of a..z.
 constexpr uint8_t kLetterScan[26] = {0x1E, 0x30, 0x2E, 0x20, 0x12, 0x21, 0x22, 0x23, 0x17, 0x24, 0x25, 0x26, 0x32,
                                      0x31, 0x18, 0x19, 0x10, 0x13, 0x1F, 0x14, 0x16, 0x2F, 0x11, 0x2D, 0x15, 0x2C};

@@ -1,41 +1,13 @@
-// Key translation: a key press (virtual key, Windows numbering) and the modifier state give the
+// Key translation: a key press (a virtual key of platform/keys.h) and the modifier state give the
 // framework's 32-bit input code. Characters are themselves; other keys are scan code x 256 in the
 // classic PC keyboard style, with codes of the framework's own (low byte 0xFF) for shifted keys.
 #pragma once
 
 #include <cstdint>
 
+#include "platform/keys.h"
+
 namespace lumra::graphics {
-
-// Virtual keys the translation looks at.
-inline constexpr int32_t kVkBack = 8;
-inline constexpr int32_t kVkTab = 9;
-inline constexpr int32_t kVkReturn = 13;
-inline constexpr int32_t kVkShift = 16;
-inline constexpr int32_t kVkControl = 17;
-inline constexpr int32_t kVkMenu = 18;  // Alt
-inline constexpr int32_t kVkCapital = 20;
-inline constexpr int32_t kVkEscape = 27;
-inline constexpr int32_t kVkPrior = 33;  // Page Up
-inline constexpr int32_t kVkNext = 34;   // Page Down
-inline constexpr int32_t kVkEnd = 35;
-inline constexpr int32_t kVkHome = 36;
-inline constexpr int32_t kVkLeft = 37;
-inline constexpr int32_t kVkUp = 38;
-inline constexpr int32_t kVkRight = 39;
-inline constexpr int32_t kVkDown = 40;
-inline constexpr int32_t kVkInsert = 45;
-inline constexpr int32_t kVkDelete = 46;
-inline constexpr int32_t kVkF1 = 112;
-inline constexpr int32_t kVkF12 = 123;
-inline constexpr int32_t kVkScroll = 145;  // keys above it are ignored
-
-// Modifier state bits.
-inline constexpr uint32_t kModShift = 1;
-inline constexpr uint32_t kModCtrl = 4;
-inline constexpr uint32_t kModAlt = 8;
-inline constexpr uint32_t kModScrollLock = 16;
-inline constexpr uint32_t kModCapsLock = 64;
 
 // Event codes that share the key queue.
 inline constexpr int32_t kCodeWindowClose = 32752;  // 0x7FF0: close box, Alt+F4, quit request

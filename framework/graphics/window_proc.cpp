@@ -8,10 +8,15 @@
 #include "framework/graphics/keys.h"
 #include "framework/input/mouse.h"
 #include "framework/text/oem.h"
+#include "platform/keys.h"
 
 namespace lumra::graphics {
 namespace {
 
+using platform::kModAlt;
+using platform::kModCtrl;
+using platform::kModHeld;
+using platform::kModShift;
 using platform::Message;
 using platform::MessageKind;
 
@@ -53,9 +58,9 @@ void key_down(int32_t virtual_key) {
 }
 
 void key_up(int32_t virtual_key) {
-  if (virtual_key == kVkShift) keys().modifiers &= ~kModShift;
-  if (virtual_key == kVkControl) keys().modifiers &= ~kModCtrl;
-  if (virtual_key == kVkMenu) keys().modifiers &= ~kModAlt;
+  if (virtual_key == platform::kVkShift) keys().modifiers &= ~kModShift;
+  if (virtual_key == platform::kVkControl) keys().modifiers &= ~kModCtrl;
+  if (virtual_key == platform::kVkMenu) keys().modifiers &= ~kModAlt;
 }
 
 void character(int32_t code_point) {
@@ -91,7 +96,7 @@ void window_procedure(const Message& m) {
     case MessageKind::kClose: queue_code(kCodeWindowClose); break;
     case MessageKind::kFocusGained:
       // Held keys are read afresh; the lock toggles start clear.
-      keys().modifiers = static_cast<uint32_t>(m.a) & (kModShift | kModCtrl | kModAlt);
+      keys().modifiers = static_cast<uint32_t>(m.a) & kModHeld;
       break;
     case MessageKind::kFocusLost: keys().modifiers = 0; break;
     case MessageKind::kFrameMouseMove:

@@ -15,32 +15,36 @@ struct KeyPair {
 
 // Keys whose virtual key does not follow from a range below.
 constexpr KeyPair kKeys[] = {
-    {SDLK_BACKSPACE, 8},      {SDLK_TAB, 9},          {SDLK_RETURN, 13},      {SDLK_KP_ENTER, 13},
-    {SDLK_PAUSE, 19},         {SDLK_CAPSLOCK, 20},    {SDLK_ESCAPE, 27},      {SDLK_SPACE, 32},
-    {SDLK_PAGEUP, 33},        {SDLK_PAGEDOWN, 34},    {SDLK_END, 35},         {SDLK_HOME, 36},
-    {SDLK_LEFT, 37},          {SDLK_UP, 38},          {SDLK_RIGHT, 39},       {SDLK_DOWN, 40},
-    {SDLK_PRINTSCREEN, 44},   {SDLK_INSERT, 45},      {SDLK_DELETE, 46},      {SDLK_LSHIFT, 16},
-    {SDLK_RSHIFT, 16},        {SDLK_LCTRL, 17},       {SDLK_RCTRL, 17},       {SDLK_LALT, 18},
-    {SDLK_RALT, 18},          {SDLK_LGUI, 91},        {SDLK_RGUI, 92},        {SDLK_APPLICATION, 93},
-    {SDLK_KP_MULTIPLY, 106},  {SDLK_KP_PLUS, 107},    {SDLK_KP_MINUS, 109},   {SDLK_KP_DIVIDE, 111},
-    {SDLK_NUMLOCKCLEAR, 144}, {SDLK_SCROLLLOCK, 145}, {SDLK_SEMICOLON, 186},  {SDLK_EQUALS, 187},
-    {SDLK_COMMA, 188},        {SDLK_MINUS, 189},      {SDLK_PERIOD, 190},     {SDLK_SLASH, 191},
-    {SDLK_BACKQUOTE, 192},    {SDLK_LEFTBRACKET, 219}, {SDLK_BACKSLASH, 220}, {SDLK_RIGHTBRACKET, 221},
-    {SDLK_QUOTE, 222},
+    {SDLK_BACKSPACE, kVkBack},       {SDLK_TAB, kVkTab},              {SDLK_RETURN, kVkReturn},
+    {SDLK_KP_ENTER, kVkReturn},      {SDLK_PAUSE, kVkPause},          {SDLK_CAPSLOCK, kVkCapital},
+    {SDLK_ESCAPE, kVkEscape},        {SDLK_SPACE, kVkSpace},          {SDLK_PAGEUP, kVkPrior},
+    {SDLK_PAGEDOWN, kVkNext},        {SDLK_END, kVkEnd},              {SDLK_HOME, kVkHome},
+    {SDLK_LEFT, kVkLeft},            {SDLK_UP, kVkUp},                {SDLK_RIGHT, kVkRight},
+    {SDLK_DOWN, kVkDown},            {SDLK_PRINTSCREEN, kVkSnapshot}, {SDLK_INSERT, kVkInsert},
+    {SDLK_DELETE, kVkDelete},        {SDLK_LSHIFT, kVkShift},         {SDLK_RSHIFT, kVkShift},
+    {SDLK_LCTRL, kVkControl},        {SDLK_RCTRL, kVkControl},        {SDLK_LALT, kVkMenu},
+    {SDLK_RALT, kVkMenu},            {SDLK_LGUI, kVkLeftWindows},     {SDLK_RGUI, kVkRightWindows},
+    {SDLK_APPLICATION, kVkApps},     {SDLK_KP_MULTIPLY, kVkMultiply}, {SDLK_KP_PLUS, kVkAdd},
+    {SDLK_KP_MINUS, kVkSubtract},    {SDLK_KP_DIVIDE, kVkDivide},     {SDLK_NUMLOCKCLEAR, kVkNumLock},
+    {SDLK_SCROLLLOCK, kVkScroll},    {SDLK_SEMICOLON, kVkSemicolon},  {SDLK_EQUALS, kVkEquals},
+    {SDLK_COMMA, kVkComma},          {SDLK_MINUS, kVkMinus},          {SDLK_PERIOD, kVkPeriod},
+    {SDLK_SLASH, kVkSlash},          {SDLK_BACKQUOTE, kVkBackquote},  {SDLK_LEFTBRACKET, kVkLeftBracket},
+    {SDLK_BACKSLASH, kVkBackslash},  {SDLK_RIGHTBRACKET, kVkRightBracket}, {SDLK_QUOTE, kVkQuote},
 };
 
 // The keypad without Num Lock: 0-9 then the decimal point, as the navigation keys they stand for
-// (5 is VK_CLEAR). With Num Lock: VK_NUMPAD0-9 and VK_DECIMAL.
+// (5 is Clear). With Num Lock: the keypad digits and the decimal point.
 constexpr SDL_Keycode kKeypad[11] = {SDLK_KP_0, SDLK_KP_1, SDLK_KP_2, SDLK_KP_3, SDLK_KP_4,     SDLK_KP_5,
                                      SDLK_KP_6, SDLK_KP_7, SDLK_KP_8, SDLK_KP_9, SDLK_KP_PERIOD};
-constexpr int32_t kKeypadNavigation[11] = {45, 35, 40, 34, 37, 12, 39, 36, 38, 33, 46};
+constexpr int32_t kKeypadNavigation[11] = {kVkInsert, kVkEnd,  kVkDown, kVkNext,  kVkLeft,  kVkClear,
+                                           kVkRight,  kVkHome, kVkUp,   kVkPrior, kVkDelete};
 
 int32_t held_modifiers(SDL_Keymod mod) {
-  int32_t held = 0;
-  if (mod & KMOD_SHIFT) held |= kHeldShift;
-  if (mod & KMOD_CTRL) held |= kHeldCtrl;
-  if (mod & KMOD_ALT) held |= kHeldAlt;
-  return held;
+  uint32_t held = 0;
+  if (mod & KMOD_SHIFT) held |= kModShift;
+  if (mod & KMOD_CTRL) held |= kModCtrl;
+  if (mod & KMOD_ALT) held |= kModAlt;
+  return static_cast<int32_t>(held);
 }
 
 void translate_pointer(int32_t x, int32_t y) {
@@ -132,10 +136,10 @@ int32_t virtual_key(int32_t sdl_keycode, int32_t sdl_scancode, bool num_lock) {
   const SDL_Keycode key = sdl_keycode;
   if (key >= SDLK_a && key <= SDLK_z) return 'A' + (key - SDLK_a);
   if (key >= SDLK_0 && key <= SDLK_9) return '0' + (key - SDLK_0);
-  if (key >= SDLK_F1 && key <= SDLK_F12) return 112 + (key - SDLK_F1);
-  if (key >= SDLK_F13 && key <= SDLK_F24) return 124 + (key - SDLK_F13);
+  if (key >= SDLK_F1 && key <= SDLK_F12) return kVkF1 + (key - SDLK_F1);
+  if (key >= SDLK_F13 && key <= SDLK_F24) return kVkF13 + (key - SDLK_F13);
   for (int i = 0; i < 11; ++i) {
-    if (key == kKeypad[i]) return num_lock ? (i < 10 ? 96 + i : 110) : kKeypadNavigation[i];
+    if (key == kKeypad[i]) return num_lock ? (i < 10 ? kVkNumpad0 + i : kVkDecimal) : kKeypadNavigation[i];
   }
   for (const KeyPair& pair : kKeys) {
     if (pair.key == key) return pair.vk;
@@ -149,11 +153,12 @@ int32_t virtual_key(int32_t sdl_keycode, int32_t sdl_scancode, bool num_lock) {
 
 int32_t control_character(int32_t virtual_key, bool ctrl, bool alt) {
   if (alt) return 0;
+  // As a keyboard driver types them: Ctrl+Backspace is DEL, Ctrl+Enter is line feed.
   switch (virtual_key) {
-    case 8: return ctrl ? 127 : 8;
-    case 9: return ctrl ? 0 : 9;
-    case 13: return ctrl ? 10 : 13;
-    case 27: return 27;
+    case kVkBack: return ctrl ? 127 : 8;
+    case kVkTab: return ctrl ? 0 : 9;
+    case kVkReturn: return ctrl ? 10 : 13;
+    case kVkEscape: return 27;
     default: break;
   }
   if (ctrl && virtual_key >= 'A' && virtual_key <= 'Z') return virtual_key - 'A' + 1;

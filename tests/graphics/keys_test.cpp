@@ -7,6 +7,33 @@
 namespace lumra::graphics {
 namespace {
 
+using platform::kModAlt;
+using platform::kModCapsLock;
+using platform::kModCtrl;
+using platform::kModScrollLock;
+using platform::kModShift;
+using platform::kVkCapital;
+using platform::kVkControl;
+using platform::kVkDelete;
+using platform::kVkDown;
+using platform::kVkEnd;
+using platform::kVkEscape;
+using platform::kVkF1;
+using platform::kVkF12;
+using platform::kVkHome;
+using platform::kVkInsert;
+using platform::kVkLeft;
+using platform::kVkMenu;
+using platform::kVkNext;
+using platform::kVkPrior;
+using platform::kVkReturn;
+using platform::kVkRight;
+using platform::kVkScroll;
+using platform::kVkSemicolon;
+using platform::kVkShift;
+using platform::kVkTab;
+using platform::kVkUp;
+
 constexpr uint32_t S = kModShift, C = kModCtrl, A = kModAlt;
 
 struct Case {
@@ -96,8 +123,8 @@ constexpr Case kCases[] = {
     {"Enter", 0, kVkReturn, 0},
     {"Escape", 0, kVkEscape, 0},
     {"Tab", 0, kVkTab, 0},
-    {"above Scroll Lock", C, 146, 0},
-    {"Ctrl+semicolon is above 145", C, 186, 0},
+    {"above Scroll Lock", C, kVkScroll + 1, 0},
+    {"Ctrl+semicolon is above Scroll Lock", C, kVkSemicolon, 0},
 };
 
 TEST(KeyTranslation, Table) {

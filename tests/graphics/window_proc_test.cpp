@@ -15,6 +15,19 @@ namespace {
 
 namespace hl = platform::headless;
 using Message = platform::Message;
+using platform::kModAlt;
+using platform::kModCapsLock;
+using platform::kModCtrl;
+using platform::kModScrollLock;
+using platform::kModShift;
+using platform::kVkCapital;
+using platform::kVkControl;
+using platform::kVkF1;
+using platform::kVkMenu;
+using platform::kVkReturn;
+using platform::kVkScroll;
+using platform::kVkShift;
+using platform::kVkTab;
 
 class WindowProcedure : public testing::HeadlessSession {
  protected:
@@ -92,11 +105,11 @@ TEST_F(WindowProcedure, CloseBoxQueuesTheCloseCodeAndTheWindowStays) {
 }
 
 TEST_F(WindowProcedure, FocusLossClearsAndGainRebuildsModifiers) {
-  run({hl::key_down(kVkShift), hl::key_down(kVkControl), hl::key_down(kVkCapital), hl::key_down(145)});
+  run({hl::key_down(kVkShift), hl::key_down(kVkControl), hl::key_down(kVkCapital), hl::key_down(kVkScroll)});
   EXPECT_EQ(g_graphics.keys.modifiers, kModShift | kModCtrl | kModCapsLock | kModScrollLock);
   run({hl::focus_lost()});
   EXPECT_EQ(g_graphics.keys.modifiers, 0u);
-  run({hl::key_down(kVkCapital), hl::focus_gained(platform::kHeldAlt | platform::kHeldShift)});
+  run({hl::key_down(kVkCapital), hl::focus_gained(kModAlt | kModShift)});
   EXPECT_EQ(g_graphics.keys.modifiers, kModAlt | kModShift) << "held keys rebuilt, Caps Lock bit cleared";
   EXPECT_EQ(run({hl::key_down(kVkF1 + 3)}), Codes{0x5700}) << "the rebuilt state is used";
 }

@@ -2,6 +2,7 @@
 // SDL's text input leaves out, and which video drivers count as a display. Needs no display.
 #include <gtest/gtest.h>
 
+#include "platform/keys.h"
 #include "platform/sdl2/sdl2.h"
 
 namespace lumra::platform::sdl2 {
@@ -15,22 +16,30 @@ TEST(Sdl2Keys, VirtualKeyTable) {
     int32_t vk;
   };
   const Case cases[] = {
-      {"A", "A", false, 'A'},          {"Z", "Z", false, 'Z'},           {"0", "0", false, '0'},
-      {"9", "9", false, '9'},          {"F1", "F1", false, 112},         {"F4", "F4", false, 115},
-      {"F12", "F12", false, 123},      {"F13", "F13", false, 124},       {"Backspace", "", false, 8},
-      {"Tab", "", false, 9},           {"Return", "", false, 13},        {"Keypad Enter", "", false, 13},
-      {"Escape", "", false, 27},       {"Space", "", false, 32},         {"PageUp", "", false, 33},
-      {"PageDown", "", false, 34},     {"End", "", false, 35},           {"Home", "", false, 36},
-      {"Left", "", false, 37},         {"Up", "", false, 38},            {"Right", "", false, 39},
-      {"Down", "", false, 40},         {"Insert", "", false, 45},        {"Delete", "", false, 46},
-      {"Left Shift", "", false, 16},   {"Right Shift", "", false, 16},   {"Left Ctrl", "", false, 17},
-      {"Right Ctrl", "", false, 17},   {"Left Alt", "", false, 18},      {"Right Alt", "", false, 18},
-      {"CapsLock", "", false, 20},     {"ScrollLock", "", false, 145},   {"Numlock", "", false, 144},
-      {"Pause", "", false, 19},        {"Keypad 7", "", false, 36},      {"Keypad 7", "", true, 103},
-      {"Keypad 0", "", false, 45},     {"Keypad 0", "", true, 96},       {"Keypad 5", "", false, 12},
-      {"Keypad .", "", false, 46},     {"Keypad .", "", true, 110},      {"Keypad *", "", false, 106},
-      {"Keypad +", "", false, 107},    {"Keypad -", "", false, 109},     {"Keypad /", "", false, 111},
-      {";", "", false, 186},           {"/", "", false, 191},            {"Menu", "", false, 0},
+      {"A", "A", false, 'A'},                 {"Z", "Z", false, 'Z'},
+      {"0", "0", false, '0'},                 {"9", "9", false, '9'},
+      {"F1", "F1", false, kVkF1},             {"F4", "F4", false, kVkF1 + 3},
+      {"F12", "F12", false, kVkF12},          {"F13", "F13", false, kVkF13},
+      {"Backspace", "", false, kVkBack},      {"Tab", "", false, kVkTab},
+      {"Return", "", false, kVkReturn},       {"Keypad Enter", "", false, kVkReturn},
+      {"Escape", "", false, kVkEscape},       {"Space", "", false, kVkSpace},
+      {"PageUp", "", false, kVkPrior},        {"PageDown", "", false, kVkNext},
+      {"End", "", false, kVkEnd},             {"Home", "", false, kVkHome},
+      {"Left", "", false, kVkLeft},           {"Up", "", false, kVkUp},
+      {"Right", "", false, kVkRight},         {"Down", "", false, kVkDown},
+      {"Insert", "", false, kVkInsert},       {"Delete", "", false, kVkDelete},
+      {"Left Shift", "", false, kVkShift},    {"Right Shift", "", false, kVkShift},
+      {"Left Ctrl", "", false, kVkControl},   {"Right Ctrl", "", false, kVkControl},
+      {"Left Alt", "", false, kVkMenu},       {"Right Alt", "", false, kVkMenu},
+      {"CapsLock", "", false, kVkCapital},    {"ScrollLock", "", false, kVkScroll},
+      {"Numlock", "", false, kVkNumLock},     {"Pause", "", false, kVkPause},
+      {"Keypad 7", "", false, kVkHome},       {"Keypad 7", "", true, kVkNumpad0 + 7},
+      {"Keypad 0", "", false, kVkInsert},     {"Keypad 0", "", true, kVkNumpad0},
+      {"Keypad 5", "", false, kVkClear},      {"Keypad .", "", false, kVkDelete},
+      {"Keypad .", "", true, kVkDecimal},     {"Keypad *", "", false, kVkMultiply},
+      {"Keypad +", "", false, kVkAdd},        {"Keypad -", "", false, kVkSubtract},
+      {"Keypad /", "", false, kVkDivide},     {";", "", false, kVkSemicolon},
+      {"/", "", false, kVkSlash},             {"Menu", "", false, 0},
   };
   for (const Case& c : cases) {
     const int32_t key = keycode_from_name(c.key);
@@ -55,9 +64,10 @@ TEST(Sdl2Keys, ControlCharacters) {
     int32_t expected;
   };
   const Case cases[] = {
-      {8, false, false, 8}, {8, true, false, 127}, {9, false, false, 9},  {9, true, false, 0},
-      {13, false, false, 13}, {13, true, false, 10}, {27, false, false, 27}, {'A', true, false, 1},
-      {'Z', true, false, 26}, {'A', false, false, 0}, {'A', true, true, 0},  {8, false, true, 0},
+      {kVkBack, false, false, 8},    {kVkBack, true, false, 127},   {kVkTab, false, false, 9},
+      {kVkTab, true, false, 0},      {kVkReturn, false, false, 13}, {kVkReturn, true, false, 10},
+      {kVkEscape, false, false, 27}, {'A', true, false, 1},         {'Z', true, false, 26},
+      {'A', false, false, 0},        {'A', true, true, 0},          {kVkBack, false, true, 0},
       {'5', true, false, 0},
   };
   for (const Case& c : cases) {
