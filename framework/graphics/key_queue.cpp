@@ -27,6 +27,8 @@ int queue_code(int32_t code) {
   return 1;
 }
 
+bool input_waiting() { return !queue_empty(); }
+
 int32_t read_input(int32_t mode) {
   KeyQueue& q = g_graphics.keys;
   switch (mode) {

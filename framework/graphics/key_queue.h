@@ -22,6 +22,9 @@ struct KeyQueue {
 // 0 when the queue was full and the code was dropped.
 int queue_code(int32_t code);
 
+// True when the ring holds an unread code (nothing is dispatched to find out).
+bool input_waiting();
+
 // The reader. Mode 0 waits for a code and takes it (0 only when no message can ever arrive, such
 // as with no window). Mode 1 peeks: the waiting code, or 0 after dispatching at most one message.
 // Mode 2 dispatches at most one message and returns the modifier state. Other modes: 0.

@@ -72,6 +72,29 @@ int32_t letter_scan_code(int32_t letter) {
   return 0;
 }
 
+int32_t letter_to_alt_code(int32_t letter) {
+  if (letter >= 'a' && letter <= 'z') return kLetterScan[letter - 'a'] << 8;
+  // The digit row's scan codes after Alt's own offset: 1..9 then 0.
+  if (letter >= '1' && letter <= '9') return 0x7800 + 0x100 * (letter - '1');
+  if (letter == '0') return 0x8100;
+  return letter;
+}
+
+int32_t alt_code_to_letter(int32_t code) {
+  for (int32_t c = 'a'; c <= 'z'; ++c) {
+    if (letter_to_alt_code(c) == code) return c;
+  }
+  for (int32_t c = '0'; c <= '9'; ++c) {
+    if (letter_to_alt_code(c) == code) return c;
+  }
+  return code;
+}
+
+int32_t letter_to_ctrl_code(int32_t letter) {
+  if (letter >= 'a' && letter <= 'z') return kLetterScan[letter - 'a'] << 8 | (letter - 'a' + 1);
+  return letter;
+}
+
 int32_t translate_key(int32_t virtual_key, uint32_t* modifiers) {
   if (virtual_key < 0 || virtual_key > kVkScroll) return 0;
   switch (virtual_key) {
@@ -100,14 +123,11 @@ int32_t translate_key(int32_t virtual_key, uint32_t* modifiers) {
     if (ctrl && key.ctrl) return key.ctrl;
     return shift ? key.shift : key.plain;
   }
-  if (virtual_key >= '0' && virtual_key <= '9') {
-    if (!alt) return 0;
-    return virtual_key == '0' ? 0x8100 : 0x7800 + 0x100 * (virtual_key - '1');
-  }
+  if (virtual_key >= '0' && virtual_key <= '9') return alt ? letter_to_alt_code(virtual_key) : 0;
   if (virtual_key >= 'A' && virtual_key <= 'Z') {
-    const int32_t scan = kLetterScan[virtual_key - 'A'] << 8;
-    if (ctrl) return scan | (virtual_key - 'A' + 1);
-    return alt ? scan : 0;
+    const int32_t letter = virtual_key - 'A' + 'a';
+    if (ctrl) return letter_to_ctrl_code(letter);
+    return alt ? letter_to_alt_code(letter) : 0;
   }
   return 0;
 }

@@ -4,8 +4,10 @@
 
 #include <cstdint>
 
+#include "framework/input/clickable_areas.h"
 #include "framework/input/clock.h"
-#include "framework/input/macro.h"
+#include "framework/input/macro_log.h"
+#include "framework/input/macro_notifier.h"
 #include "framework/input/mouse.h"
 #include "framework/input/periodic.h"
 
@@ -22,10 +24,13 @@ struct InputState {
   int32_t last_reported;  // the poll's last reported button set
   int32_t cursor_cache;   // the shape set last, or kCursorUnknown
   MacroLog macro;
+  MacroNotifier notifier;         // null: none
+  const ClickableAreas* areas;    // null until a control layer sets it up
 };
 extern InputState g_input;
 
-// Start values again; registered callbacks, idle mode and the window link are forgotten.
+// Start values again; registered callbacks, idle mode, the window link, the notifier and the
+// clickable-area registry are forgotten, and a log file still open is closed.
 void input_reset();
 
 }  // namespace lumra::input

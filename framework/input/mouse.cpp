@@ -3,8 +3,9 @@
 // sees the state as of its own service tick.
 #include "framework/input/mouse.h"
 
+#include "framework/input/clickable_areas.h"
 #include "framework/input/input.h"
-#include "framework/input/macro.h"
+#include "framework/input/macro_log.h"
 #include "framework/input/periodic.h"
 #include "platform/platform.h"
 
@@ -56,8 +57,8 @@ void mouse_poll(int32_t* x, int32_t* y, int32_t* buttons) {
   } else {
     g_input.last_reported = *buttons;
   }
-  // A reported press would take down a help overlay of a clickable area; the framework has no
-  // registry of such areas, so there is never one to take down.
+  // A reported press takes down the help overlay of a clickable area, if one shows.
+  if (*buttons) take_down_area_help();
 }
 
 void set_pointer_position(int32_t x, int32_t y) {

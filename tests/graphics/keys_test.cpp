@@ -163,5 +163,28 @@ TEST(KeyTranslation, LetterScanCodes) {
   EXPECT_EQ(letter_scan_code('1'), 0);
 }
 
+TEST(KeyTranslation, LetterAndCodeConversions) {
+  struct Conversion {
+    int32_t in;
+    int32_t alt;   // letter_to_alt_code
+    int32_t ctrl;  // letter_to_ctrl_code
+  };
+  const Conversion cases[] = {
+      {'a', 0x1E00, 0x1E01}, {'k', 0x2500, 0x250B}, {'z', 0x2C00, 0x2C1A}, {'1', 0x7800, '1'},
+      {'9', 0x8000, '9'},    {'0', 0x8100, '0'},    {'A', 'A', 'A'},       {'!', '!', '!'},
+      {0, 0, 0},             {0x3B00, 0x3B00, 0x3B00},
+  };
+  for (const Conversion& c : cases) {
+    EXPECT_EQ(letter_to_alt_code(c.in), c.alt) << c.in;
+    EXPECT_EQ(letter_to_ctrl_code(c.in), c.ctrl) << c.in;
+    if (c.alt != c.in) {
+      EXPECT_EQ(alt_code_to_letter(c.alt), c.in) << c.in;
+    }
+  }
+  EXPECT_EQ(alt_code_to_letter(0x1E01), 0x1E01) << "a Ctrl code is no Alt code";
+  EXPECT_EQ(alt_code_to_letter(0x8200), 0x8200);
+  EXPECT_EQ(alt_code_to_letter('a'), 'a');
+}
+
 }  // namespace
 }  // namespace lumra::graphics
