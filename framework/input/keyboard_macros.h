@@ -20,7 +20,8 @@ bool macro_playback_code(int32_t mode, int32_t* code);
 // With no macro recording or playing, a code that is a macro's hot key starts its playback and
 // becomes the macro's first code.
 void start_macro_by_hot_key(int32_t mode, int32_t* code);
-// Appends a code to the macro recording, if one is; the 1025th code discards the whole macro.
+// Appends a code (0 is no key and is left out) to the macro recording, if one is; the 1025th code
+// ends the recording and discards the whole macro.
 void record_macro_code(int32_t code);
 // Ctrl+F5 (in *code) in a waiting poll: ends a recording, or prompts for a macro key and starts
 // recording under it. True when recording has started (the poll then returns 0); otherwise *code

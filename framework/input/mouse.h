@@ -37,7 +37,8 @@ void reset_pending();
 // a press released before this read is still seen once.
 void read_raw_mouse(int32_t* x, int32_t* y, int32_t* buttons);
 // The poll of interactive loops: service tick, raw read, macro hook, then the press edge: a press
-// is reported on the first poll that sees it and not again until every button is released.
+// is reported on the first poll that sees it and not again until every button is released. A
+// reported press takes down a clickable area's help overlay.
 void mouse_poll(int32_t* x, int32_t* y, int32_t* buttons);
 // Moves the pointer to client (x, y); a negative coordinate means the viewport's centre on that axis.
 void set_pointer_position(int32_t x, int32_t y);
