@@ -3,9 +3,11 @@
 // recorded and replayed from real keys, and holding Alt darkens the window on screen.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "framework/graphics/back_buffer.h"
@@ -66,7 +68,12 @@ class KeyPollOnScreen : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs an X server (run under xvfb-run)";
-    g_x = XOpenDisplay(nullptr);
+    // The server starts over when its last client leaves (the previous test's); a connection
+    // tried meanwhile is refused, so try again for a while.
+    for (int i = 0; i < 100 && !g_x; ++i) {
+      g_x = XOpenDisplay(nullptr);
+      if (!g_x) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
     ASSERT_NE(g_x, nullptr);
     platform::shutdown();
     graphics::graphics_reset();
