@@ -96,6 +96,8 @@ void set_line_style(int32_t style, int32_t thickness) { ds().line = LineRecord{s
 
 uint32_t text_colour() { return ds().text_colour; }
 
+void restore_text_colour(uint32_t colour) { ds().text_colour = colour; }
+
 void fill_device_colour_table() { fill_device_colours(&ds().device_colours); }
 
 }  // namespace lumra::graphics

@@ -99,6 +99,8 @@ void set_fill_bytes(uint8_t red, uint8_t green, uint8_t blue);
 void get_fill_settings(int32_t* pattern, int32_t* colour);
 void set_line_style(int32_t style, int32_t thickness);
 uint32_t text_colour();
+// Puts back a text colour as text_colour() returned it, for code that restores what it changed.
+void restore_text_colour(uint32_t colour);
 
 // Makes the pen from the line record in `colour`, and the pen brush in the same colour.
 void make_pen(uint32_t colour);

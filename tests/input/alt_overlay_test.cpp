@@ -1,5 +1,5 @@
 // The Alt-hold overlay, watched on the headless frame while the poll waits inside it: shown after
-// Alt is held alone for more than a second, darkening the window (and framing the areas' items),
+// Alt is held alone for more than a second, darkening the window (and labelling the areas' items),
 // gone when Alt is let go or a key arrives, never with Caps Lock on; the window comes back exact.
 #include "framework/input/alt_overlay.h"
 
@@ -36,13 +36,22 @@ struct Probe {
   uint32_t inner_frame;
   uint32_t inside_item;
   uint32_t skipped_item;
+  int32_t label_white;  // white and black pixels inside the first item, below its frame
+  int32_t label_black;
 };
 std::vector<Probe> g_probes;
 
 void probing_procedure(const platform::Message& m) {
   if (m.kind == platform::MessageKind::kTimer && m.a == 777) {
-    g_probes.push_back({hl::now(), hl::frame_pixel(5, 5), hl::frame_pixel(18, 28), hl::frame_pixel(19, 29),
-                        hl::frame_pixel(22, 32), hl::frame_pixel(5, 58)});
+    Probe p{hl::now(), hl::frame_pixel(5, 5), hl::frame_pixel(18, 28), hl::frame_pixel(19, 29),
+            hl::frame_pixel(22, 32), hl::frame_pixel(5, 58), 0, 0};
+    for (int32_t y = 30; y < 50; ++y) {
+      for (int32_t x = 20; x < 60; ++x) {
+        p.label_white += hl::frame_pixel(x, y) == 0xFFFFFF;
+        p.label_black += hl::frame_pixel(x, y) == 0;
+      }
+    }
+    g_probes.push_back(p);
     return;
   }
   graphics::window_procedure(m);
@@ -127,7 +136,7 @@ TEST_F(AltOverlay, AKeyArrivingEndsItWhileAltIsStillHeld) {
   EXPECT_TRUE(alt_f2) << "the peek that showed the overlay returns the key that ended it";
 }
 
-TEST_F(AltOverlay, ItemsWithHotKeysAreFramedInWhite) {
+TEST_F(AltOverlay, ItemsWithHotKeysAreFramedAndNamed) {
   static constexpr AreaItem kItems[] = {{'o', {20, 30, 40, 20}}, {0, {100, 100, 20, 20}}, {'s', {0, 60, 10, 10}}};
   static const ClickableAreas kRegistry{nullptr, [] { return 3; }, [](int32_t i) { return kItems[i]; },
                                         nullptr, nullptr, nullptr, nullptr};
@@ -141,9 +150,12 @@ TEST_F(AltOverlay, ItemsWithHotKeysAreFramedInWhite) {
   EXPECT_EQ(g_probes[0].frame_at_item, kWhite) << "outer frame, two pixels out";
   EXPECT_EQ(g_probes[0].inner_frame, kWhite);
   EXPECT_EQ(g_probes[0].inside_item, kDarker);
+  EXPECT_GT(g_probes[0].label_white, 5) << "the name O in white";
+  EXPECT_GT(g_probes[0].label_black, g_probes[0].label_white) << "outlined in black";
   EXPECT_EQ(g_probes[0].skipped_item, kDarker) << "the item at x 0 gets no frame";
   EXPECT_EQ(g_probes[1].frame_at_item, kPaper) << "all put back";
   EXPECT_EQ(g_probes[1].inside_item, kPaper);
+  EXPECT_EQ(g_probes[1].label_white, 0);
 }
 
 }  // namespace
