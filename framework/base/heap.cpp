@@ -1,11 +1,10 @@
 #include "framework/base/heap.h"
 
-#include <malloc.h>
-
 #include <cstdlib>
 #include <cstring>
 
 #include "framework/base/ticks.h"
+#include "platform/system/memory.h"
 
 namespace lumra::base {
 namespace {
@@ -113,7 +112,7 @@ void heap_free(void* block) {
   const uint32_t now = ticks_ms();
   if (now - g_heaps.last_compaction > kCompactIntervalMs) {
     g_heaps.last_compaction = now;
-    malloc_trim(0);
+    sys::trim_heap();
     g_heaps.heaps[heap].stats.compactions++;
   }
   if (!block) return;

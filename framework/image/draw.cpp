@@ -3,8 +3,6 @@
 // Also the work buffer both paths take their pixels from.
 #include "framework/image/draw.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <climits>
 
@@ -17,6 +15,7 @@
 #include "framework/graphics/primitives.h"
 #include "framework/image/colour_match.h"
 #include "framework/image/draw_internal.h"
+#include "platform/system/memory.h"
 
 namespace lumra::image {
 namespace draw_detail {
@@ -31,7 +30,7 @@ struct WorkBuffer {
   WorkBuffer& operator=(const WorkBuffer&) = delete;
   ~WorkBuffer() { release(); }
   void release() {
-    if (data) munmap(data, size);
+    sys::release_pages(data, size);
     data = nullptr;
     size = 0;
   }
@@ -43,8 +42,8 @@ DrawReport g_report;
 
 uint8_t* work_buffer(size_t size) {
   if (size <= g_work.size) return g_work.data;
-  void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (p == MAP_FAILED) return base::fail("out of memory for the drawing work buffer");
+  void* p = sys::allocate_pages(size);
+  if (!p) return base::fail("out of memory for the drawing work buffer");
   g_work.release();
   g_work.data = static_cast<uint8_t*>(p);
   g_work.size = size;
