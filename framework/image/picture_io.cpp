@@ -1,7 +1,5 @@
 // Shared plumbing of the picture readers and writers: whole-file loads with a size ceiling,
 // OEM-to-system paths, checked writes that leave no partial file behind, and the pixel limit.
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <cstring>
 
@@ -12,6 +10,7 @@
 #include "framework/image/picture_io_internal.h"
 #include "framework/image/picture_limits.h"
 #include "framework/text/oem.h"
+#include "platform/system/fs.h"
 
 namespace lumra::image {
 
@@ -31,9 +30,9 @@ namespace internal {
 using base::fail;
 
 int64_t regular_file_size(std::FILE* file) {
-  struct stat st {};
-  if (fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
-  return static_cast<int64_t>(st.st_size);
+  sys::FileInfo info{};
+  if (!file || !sys::ok(sys::file_info(sys::stream_descriptor(file), &info))) return -1;
+  return info.kind == sys::FileKind::kFile ? static_cast<int64_t>(info.size) : -1;
 }
 
 int load_file(const char* path, FileBytes* out) {

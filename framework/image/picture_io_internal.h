@@ -14,7 +14,8 @@ namespace lumra::image::internal {
 // through, with room for headers and tables.
 inline constexpr size_t kMaxFileBytes = (size_t{1} << 31) - 1;
 
-// The size of an open regular file; -1 for anything else (a pipe, a device, a failed stat).
+// The size of the regular file behind an open stream; -1 for anything else (a pipe, a device,
+// a folder) or when the system cannot tell.
 int64_t regular_file_size(std::FILE* file);
 
 // A whole file on the framework heap.
