@@ -1,13 +1,13 @@
 // OEM (code page 437) <-> Windows (code page 1252) conversion with the framework's fix-ups, the
-// cached reverse tables, and UTF-8 <-> 1252 through iconv. The 437 -> 1252 table is fixed data,
-// so results never depend on the machine's locale or on its iconv transliteration.
+// cached reverse tables, and UTF-8 <-> 1252 through the system's converters. The 437 -> 1252 table is fixed data,
+// so results never depend on the machine's locale or on its converters' transliteration.
 #include "framework/text/oem.h"
 
-#include <cerrno>
 #include <cstring>
 
 #include "framework/base/error.h"
 #include "framework/base/heap.h"
+#include "platform/system/charset.h"
 
 namespace lumra::text {
 
@@ -286,35 +286,18 @@ bool is_cp1252_hole(uint32_t code) {
   return code == 0x81 || code == 0x8D || code == 0x8F || code == 0x90 || code == 0x9D;
 }
 
-iconv_t open_converter(iconv_t* slot, const char* to, const char* from) {
-  if (!*slot) {
-    const iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return nullptr;
-    *slot = cd;
-  }
-  iconv(*slot, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
-  return *slot;
-}
-
-// Feeds `in` through `cd` into `out`. Where iconv stops at input it cannot convert (EILSEQ, or
-// EINVAL for a piece cut off at the end), `recover` appends a replacement and returns how many
-// input bytes it used (at least one), and the conversion goes on after them.
+// Converts `in` through the system, and where it stops at a piece it cannot convert, `recover`
+// appends a replacement and returns how many input bytes it used (at least one); the conversion
+// goes on after them. False, with nothing appended, when the system has no converter.
 template <class Recover>
-void run_iconv(iconv_t cd, std::string_view in, std::string* out, Recover recover) {
-  char buffer[1024];
-  char* in_at = const_cast<char*>(in.data());
-  size_t in_left = in.size();
-  while (in_left > 0) {
-    char* out_at = buffer;
-    size_t out_left = sizeof(buffer);
-    const size_t r = iconv(cd, &in_at, &in_left, &out_at, &out_left);
-    const int error = errno;
-    out->append(buffer, static_cast<size_t>(out_at - buffer));
-    if (r != static_cast<size_t>(-1) || error == E2BIG) continue;
-    const size_t used = recover(reinterpret_cast<const uint8_t*>(in_at), in_left, out);
-    in_at += used;
-    in_left -= used;
-  }
+bool convert_replacing(sys::Charset from, sys::Charset to, std::string_view in, std::string* out, Recover recover) {
+  do {
+    const int64_t used = sys::convert_charset(from, to, in, out);
+    if (used < 0) return false;
+    in.remove_prefix(static_cast<size_t>(used));
+    if (!in.empty()) in.remove_prefix(recover(reinterpret_cast<const uint8_t*>(in.data()), in.size(), out));
+  } while (!in.empty());
+  return true;
 }
 
 void append_utf8(std::string* out, uint32_t code) {
@@ -416,10 +399,7 @@ void arithmetic_symbols(int charset, char out[2]) {
 void text_cleanup() {
   base::array_release(&g_text.reverse_tables);
   g_text.current = nullptr;
-  if (g_text.to_windows) iconv_close(g_text.to_windows);
-  if (g_text.to_utf8) iconv_close(g_text.to_utf8);
-  g_text.to_windows = nullptr;
-  g_text.to_utf8 = nullptr;
+  sys::release_charset_converters();
 }
 
 void text_reset() {
@@ -430,23 +410,20 @@ void text_reset() {
 int utf8_to_windows(std::string_view utf8, std::string* out) {
   out->clear();
   out->reserve(utf8.size());
-  const iconv_t cd = open_converter(&g_text.to_windows, "CP1252", "UTF-8");
-  if (!cd) {
-    for (size_t i = 0; i < utf8.size();) {
-      const Utf8Step s = decode_utf8(reinterpret_cast<const uint8_t*>(utf8.data()) + i, utf8.size() - i);
-      out->push_back(s.code >= 0 && s.code < 0x80 ? static_cast<char>(s.code) : '?');
-      i += s.length;
-    }
-    return base::fail("the system has no UTF-8 to CP1252 converter");
-  }
-  run_iconv(cd, utf8, out, [](const uint8_t* p, size_t left, std::string* o) {
+  const auto replace = [](const uint8_t* p, size_t left, std::string* o) {
     const Utf8Step s = decode_utf8(p, left);
     o->push_back(s.code != kInvalid && is_cp1252_hole(static_cast<uint32_t>(s.code))
                      ? static_cast<char>(s.code)
                      : '?');
     return s.length;
-  });
-  return 1;
+  };
+  if (convert_replacing(sys::Charset::kUtf8, sys::Charset::kWindows1252, utf8, out, replace)) return 1;
+  for (size_t i = 0; i < utf8.size();) {
+    const Utf8Step s = decode_utf8(reinterpret_cast<const uint8_t*>(utf8.data()) + i, utf8.size() - i);
+    out->push_back(s.code >= 0 && s.code < 0x80 ? static_cast<char>(s.code) : '?');
+    i += s.length;
+  }
+  return base::fail("the system has no UTF-8 to CP1252 converter");
 }
 
 std::string utf8_to_windows(std::string_view utf8) {
@@ -458,19 +435,16 @@ std::string utf8_to_windows(std::string_view utf8) {
 int windows_to_utf8(std::string_view windows, std::string* out) {
   out->clear();
   out->reserve(windows.size());
-  const iconv_t cd = open_converter(&g_text.to_utf8, "UTF-8", "CP1252");
-  if (!cd) {
-    for (const char c : windows) {
-      const auto b = static_cast<uint8_t>(c);
-      append_utf8(out, b < 0x80 ? b : kReplacementCharacter);
-    }
-    return base::fail("the system has no CP1252 to UTF-8 converter");
-  }
-  run_iconv(cd, windows, out, [](const uint8_t* p, size_t, std::string* o) {
+  const auto replace = [](const uint8_t* p, size_t, std::string* o) {
     append_utf8(o, is_cp1252_hole(*p) ? *p : kReplacementCharacter);
     return size_t{1};
-  });
-  return 1;
+  };
+  if (convert_replacing(sys::Charset::kWindows1252, sys::Charset::kUtf8, windows, out, replace)) return 1;
+  for (const char c : windows) {
+    const auto b = static_cast<uint8_t>(c);
+    append_utf8(out, b < 0x80 ? b : kReplacementCharacter);
+  }
+  return base::fail("the system has no CP1252 to UTF-8 converter");
 }
 
 std::string windows_to_utf8(std::string_view windows) {

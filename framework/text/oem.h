@@ -3,8 +3,6 @@
 // Every OEM byte maps to exactly one Windows byte. Single-threaded, like the rest of the framework.
 #pragma once
 
-#include <iconv.h>
-
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -28,8 +26,6 @@ struct TextState {
   int32_t language;               // the language setting; 0 at start, nothing here changes it
   base::DynArray reverse_tables;  // ReverseTable records, set up on the first Windows-to-OEM call
   ReverseTable* current;          // the record used last; null when the cache is empty
-  iconv_t to_windows;             // UTF-8 -> CP1252, opened on first use; null until then
-  iconv_t to_utf8;                // CP1252 -> UTF-8, likewise
 };
 extern TextState g_text;
 
@@ -68,7 +64,7 @@ int font_charset();
 // character set gets ASCII 'x' and '/', which read the same in every font set. Null out: nothing.
 void arithmetic_symbols(int charset, char out[2]);
 
-// Frees the reverse table cache and closes the iconv handles; later calls rebuild them.
+// Frees the reverse table cache and closes the system's UTF-8 converters; later calls rebuild them.
 void text_cleanup();
 // For tests: text_cleanup() and the language setting back to 0.
 void text_reset();

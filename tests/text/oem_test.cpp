@@ -361,13 +361,12 @@ TEST_F(Oem, LongTextsCrossTheConversionBuffer) {
   EXPECT_EQ(windows_to_utf8(euros), expected);
 }
 
+// The converters belong to the system layer; cleanup closes them and the next call opens them again.
 TEST_F(Oem, ConvertersReopenAfterCleanup) {
   EXPECT_EQ(utf8_to_windows("\xC3\xA9"), "\xE9");
   EXPECT_EQ(windows_to_utf8("\xE9"), "\xC3\xA9");
-  ASSERT_NE(g_text.to_windows, nullptr);
   text_cleanup();
-  EXPECT_EQ(g_text.to_windows, nullptr);
-  EXPECT_EQ(g_text.to_utf8, nullptr);
+  text_cleanup();  // twice: nothing left to close
   EXPECT_EQ(utf8_to_windows("\xC3\xA9"), "\xE9");
   EXPECT_EQ(windows_to_utf8("\xE9"), "\xC3\xA9");
 }
