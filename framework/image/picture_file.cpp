@@ -2,12 +2,13 @@
 // resolution into dots per inch. The document and converter rows wait for the converters.
 #include "framework/image/picture_file.h"
 
-#include <strings.h>
+#include <string>
+#include <string_view>
 
-#include <cstring>
-
+#include "framework/base/ascii.h"
 #include "framework/base/bytes.h"
 #include "framework/base/error.h"
+#include "framework/files/path.h"
 
 namespace lumra::image {
 namespace {
@@ -85,29 +86,25 @@ constexpr PictureReader kReaders[] = {
     {nullptr, "?", load_through_converter, false},
 };
 
-const PictureReader* reader_for(const char* extension) {
+const PictureReader* reader_for(std::string_view extension) {
   const PictureReader* reader = kReaders;
-  while (reader->extension && strcasecmp(reader->extension, extension) != 0) ++reader;
+  while (reader->extension && !base::equal_ignoring_case(reader->extension, extension)) ++reader;
   return reader;
+}
+
+// The extension that chooses the reader: the forced one, else the file name's (files' rule).
+std::string extension_for(const char* path, const char* forced_extension) {
+  return forced_extension ? std::string(forced_extension) : files::split_path(path).ext;
 }
 
 }  // namespace
 
-const char* picture_extension(const char* path) {
-  const char* name = path;
-  for (const char* p = path; *p; ++p) {
-    if (*p == '/' || *p == '\\') name = p + 1;
-  }
-  const char* dot = std::strrchr(name, '.');
-  return dot ? dot : name + std::strlen(name);
-}
-
-const char* picture_format_name(const char* path) { return reader_for(picture_extension(path))->format; }
+const char* picture_format_name(const char* path) { return reader_for(extension_for(path, nullptr))->format; }
 
 int load_picture(Image* img, const char* path, float* x_resolution, float* y_resolution, const uint32_t* background,
                  const char* forced_extension) {
   if (!img || !path) return fail("no image or no path");
-  const PictureReader* reader = reader_for(forced_extension ? forced_extension : picture_extension(path));
+  const PictureReader* reader = reader_for(extension_for(path, forced_extension));
 
   if (reader->reports_early) {
     // Only what the header gave is written; a 0 there, or an output never written, reads 75.

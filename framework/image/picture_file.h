@@ -16,16 +16,13 @@
 namespace lumra::image {
 
 // Reads `path` into `img` by the extension of `forced_extension` (with its dot, e.g. ".png")
-// or else of the path's file name; letter case does not matter. `background` (a colour value)
+// or else of the path's file name (from the last dot of the name, as files::split_path takes it
+// apart); letter case does not matter. `background` (a colour value)
 // is used by PNG only. The resolutions are written on success (JPEG: as soon as its header has
 // been read, and a 0 there becomes 75 whatever the result); any pointer but img and path may
 // be null. 1 on success, 0 with a reason.
 int load_picture(Image* img, const char* path, float* x_resolution, float* y_resolution, const uint32_t* background,
                  const char* forced_extension);
-
-// The extension part of a file name: from the last dot of the name (after the last '/' or '\'),
-// dot included; "" when there is none.
-const char* picture_extension(const char* path);
 
 // The name of the format load_picture reads `path` as ("PNG", "TIFF", ...); "?" for the
 // extensions left to the external converter.

@@ -195,10 +195,12 @@ TEST(LoadPicture, ChoosesTheReaderByExtension) {
   }
 }
 
-TEST(LoadPicture, ExtensionOfAPath) {
+// The extension is the file name's from its last dot (files::split_path's rule), in any case.
+TEST(LoadPicture, FormatByTheExtensionOfAPath) {
   const std::pair<const char*, const char*> cases[] = {
-      {"a/b/logo.png", ".png"}, {"C:\\x.y\\name", ""}, {"name.tar.gz", ".gz"}, {"noext", ""}, {".hidden", ".hidden"}, {"", ""}};
-  for (const auto& [path, extension] : cases) EXPECT_STREQ(picture_extension(path), extension) << path;
+      {"a/b/logo.png", "PNG"}, {"a\\b\\LOGO.Png", "PNG"}, {"C:\\x.png\\name", "?"}, {"name.png.gz", "?"},
+      {"name.tar.TIF", "TIFF"}, {"noext", "?"}, {".png", "PNG"}, {"", "?"}, {"c:photo.JPEG", "JPEG"}};
+  for (const auto& [path, format] : cases) EXPECT_STREQ(picture_format_name(path), format) << path;
 }
 
 // Real-world variants the readers refuse rather than misread.

@@ -1,8 +1,6 @@
 // lumra-pic: picture files from the shell through the framework's loader and save calls: describe
 // a picture, convert it to BMP, PCX, PNG or JPEG, or show it in the graphics window.
 // Exit status 0 success, 1 failure (one line on stderr), 2 usage error.
-#include <strings.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -11,7 +9,9 @@
 #include <cstring>
 #include <string>
 
+#include "framework/base/ascii.h"
 #include "framework/base/error.h"
+#include "framework/files/path.h"
 #include "framework/graphics/graphics.h"
 #include "framework/graphics/key_queue.h"
 #include "framework/image/draw.h"
@@ -79,15 +79,16 @@ int info(const char* path) {
 }
 
 int convert(const char* in, const char* out, long quality, const uint32_t* background) {
-  const char* e = picture_extension(out);
+  const std::string e = files::split_path(out).ext;
+  const auto is = [&e](const char* extension) { return base::equal_ignoring_case(e, extension); };
   enum { kBmp, kPcx, kPng, kJpeg } target;
-  if (!strcasecmp(e, ".bmp")) {
+  if (is(".bmp")) {
     target = kBmp;
-  } else if (!strcasecmp(e, ".pcx")) {
+  } else if (is(".pcx")) {
     target = kPcx;
-  } else if (!strcasecmp(e, ".png")) {
+  } else if (is(".png")) {
     target = kPng;
-  } else if (!strcasecmp(e, ".jpg") || !strcasecmp(e, ".jpeg")) {
+  } else if (is(".jpg") || is(".jpeg")) {
     target = kJpeg;
   } else {
     return usage("OUT must end in .bmp, .pcx, .png, .jpg or .jpeg");
