@@ -177,6 +177,8 @@ int32_t window_height() { return gwin().client_height; }
 int32_t max_x() { return gwin().client_width - 1; }
 int32_t max_y() { return gwin().client_height - 1; }
 
+const PaintBuffer& back_buffer() { return gwin().wmpaintdc; }
+
 void refresh_rect(int32_t x, int32_t y, int32_t w, int32_t h) { present_area(platform::Rect{x, y, w, h}); }
 
 void refresh_all() { refresh_rect(0, 0, window_width(), window_height()); }

@@ -53,6 +53,10 @@ int32_t window_height();
 int32_t max_x();
 int32_t max_y();
 
+// The whole back buffer, whatever the clip; no pixels until the window has been opened. Drawing
+// goes through drawing_target() (clip.h) instead, which applies the clip.
+const PaintBuffer& back_buffer();
+
 // Copies the back buffer's (x, y, w, h) to the screen; tooltips stay on top.
 void refresh_rect(int32_t x, int32_t y, int32_t w, int32_t h);
 void refresh_all();

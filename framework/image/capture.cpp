@@ -12,8 +12,9 @@
 #include "framework/graphics/clip.h"
 #include "framework/graphics/colour.h"
 #include "framework/graphics/draw_state.h"
-#include "framework/graphics/graphics.h"
 #include "framework/graphics/primitives.h"
+#include "framework/graphics/viewport.h"
+#include "framework/graphics/window.h"
 #include "framework/image/colour_match.h"
 #include "framework/image/draw.h"
 #include "framework/image/draw_internal.h"
@@ -127,7 +128,7 @@ int image_capture_bitmap(Image* img, const CaptureBitmap* bitmap, int32_t format
 }
 
 int image_capture_screen(Image* img, int32_t x, int32_t y, int32_t w, int32_t h, int32_t format, int32_t show_progress) {
-  const graphics::PaintBuffer& buffer = graphics::g_graphics.gwin.wmpaintdc;
+  const graphics::PaintBuffer& buffer = graphics::back_buffer();
   if (!buffer.pixels) return fail("no back buffer to capture");
   if (w < 0 || h < 0) return fail("negative capture size");
   const graphics::Viewport vp = graphics::get_viewport();

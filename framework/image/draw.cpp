@@ -10,9 +10,9 @@
 #include "framework/base/heap.h"
 #include "framework/graphics/clip.h"
 #include "framework/graphics/draw_state.h"
-#include "framework/graphics/graphics.h"
 #include "framework/graphics/pixel_filter.h"
 #include "framework/graphics/primitives.h"
+#include "framework/graphics/viewport.h"
 #include "framework/image/colour_match.h"
 #include "framework/image/draw_internal.h"
 #include "platform/system/memory.h"
@@ -66,8 +66,8 @@ int image_draw(Image* img, int32_t x, int32_t y, int32_t colour_mode, int32_t dr
   if (!img || !img->pixels || img->width == 0 || img->height == 0) return base::fail("nothing to draw");
   if (draw_width < 0 || draw_height < 0) return base::fail("negative drawing size");
   if (colour_mode < kDrawMono || colour_mode > kDrawTrueColour) return base::fail("colour mode draws nothing");
-  const graphics::Gwin& gwin = graphics::g_graphics.gwin;
-  if (gwin.opened != 0 || !gwin.wmpaintdc.pixels) return base::fail("no window to draw into");
+  const graphics::RasterTarget target = graphics::drawing_target();
+  if (!target.buffer) return base::fail("no window to draw into");
   graphics::set_colour(img->format == Mono1 ? 7 : 0);
 
   const int64_t width = img->width, height = img->height;
@@ -121,7 +121,7 @@ int image_draw(Image* img, int32_t x, int32_t y, int32_t colour_mode, int32_t dr
   p->dx = static_cast<int64_t>(vp.left) + x;
   p->dy = static_cast<int64_t>(vp.top) + y;
   p->dw = dw, p->dh = dh;
-  p->target = graphics::drawing_target();
+  p->target = target;
   const graphics::RasterClip& c = p->target.clip;
   p->vx0 = static_cast<int32_t>(std::clamp<int64_t>(p->dx, c.left, c.right));
   p->vx1 = static_cast<int32_t>(std::clamp<int64_t>(p->dx + dw, p->vx0, c.right));
