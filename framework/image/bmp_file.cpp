@@ -220,11 +220,7 @@ int read_bmp_memory(uint8_t header[kBmpHeaderSize], Image* img, const uint8_t* d
 
 int read_bmp(uint8_t header[kBmpHeaderSize], Image* img, const char* path) {
   std::memset(header, 0, kBmpHeaderSize);
-  internal::FileBytes file{};
-  if (!internal::load_file(internal::system_path(path).c_str(), &file)) return 0;
-  const int ok = read_bmp_memory(header, img, file.data, file.size);
-  internal::release_file(&file);
-  return ok;
+  return internal::parse_file(path, [&](const uint8_t* data, size_t size) { return read_bmp_memory(header, img, data, size); });
 }
 
 int save_bmp(const Image* img, const char* path, int32_t x_resolution, int32_t y_resolution) {
@@ -277,9 +273,8 @@ int save_bmp(const Image* img, const char* path, int32_t x_resolution, int32_t y
   base::store_u32le(h + 42, static_cast<uint32_t>(static_cast<int32_t>(std::floor(y_resolution * 100.0 * (1 / 2.54)))));
   base::store_u32le(h + 50, entries);
 
-  const std::string system = internal::system_path(path);
-  internal::OutFile out{};
-  if (!internal::out_open(&out, system.c_str())) return 0;
+  internal::OutFile out;
+  if (!internal::out_open(&out, path)) return 0;
   out_write(&out, h, sizeof h);
   for (uint32_t i = 0; i < entries; ++i) {
     const uint8_t e[4] = {static_cast<uint8_t>(table[i] >> 16), static_cast<uint8_t>(table[i] >> 8),

@@ -12,7 +12,7 @@ namespace lumra::image {
 
 inline constexpr size_t kBmpHeaderSize = 54;  // file header (14) + 40-byte information header
 
-// Reads the file at `path` (framework OEM text) into `img`. `header` is zeroed first and receives
+// Reads the file at `path` (file names: picture_file.h) into `img`. `header` is zeroed first and receives
 // the file's first 54 bytes. 1 on success, 0 with a reason; the image is replaced only once the
 // file has been checked, so a failure leaves it empty or as it was.
 int read_bmp(uint8_t header[kBmpHeaderSize], Image* img, const char* path);

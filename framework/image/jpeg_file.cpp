@@ -171,7 +171,6 @@ int read_jpeg_from(JpegRead* r, Image* img, float* x_resolution, float* y_resolu
 void finish_read(JpegRead* r) {
   if (r->created) jpeg_destroy_decompress(&r->info);
   base::heap_free(r->line_block);
-  if (r->file) std::fclose(r->file);
 }
 
 // Everything one write owns.
@@ -228,9 +227,10 @@ bool write_all(JpegWrite* w, const Image* img, jpeg_destination_mgr* destination
 }  // namespace
 
 int read_jpeg(Image* img, const char* path, float* x_resolution, float* y_resolution) {
+  const base::OwnedFile file = internal::open_for_reading(path);
+  if (!file) return 0;
   JpegRead r{};
-  r.file = std::fopen(path, "rb");
-  if (!r.file) return base::failf("Unable to open the file \"%s\"", path);
+  r.file = file.get();
   const int ok = read_jpeg_from(&r, img, x_resolution, y_resolution);
   finish_read(&r);
   return ok;
@@ -251,28 +251,22 @@ int write_jpeg(const Image* img, const char* path, jpeg_destination_mgr* destina
   if (img->format != Gray8 && img->format != Rgb32) return fail("JPEG is written for Gray8 and Rgb32 images only");
   if (!image_is_valid(img)) return fail("no picture to save");
   if (img->width > JPEG_MAX_DIMENSION || img->height > JPEG_MAX_DIMENSION) return fail("picture too large for JPEG");
+  const bool rgb = img->format == Rgb32;
+  const base::HeapBlock line(rgb ? base::heap_alloc(static_cast<size_t>(img->width) * 3) : nullptr);
+  if (rgb && !line) return fail("out of memory for a JPEG line");
   JpegWrite w{};
-  if (img->format == Rgb32) {
-    w.line = static_cast<uint8_t*>(base::heap_alloc(static_cast<size_t>(img->width) * 3));
-    if (!w.line) return fail("out of memory for a JPEG line");
-  }
+  w.line = static_cast<uint8_t*>(line.get());
+  internal::OutFile out;
   if (!destination) {
-    w.file = std::fopen(path, "wb");
-    if (!w.file) {
-      base::heap_free(w.line);
-      return base::failf("Unable to create the file \"%s\"", path);
-    }
+    if (!internal::out_open(&out, path)) return 0;
+    w.file = out.file.get();
   }
   setup_errors(&w.error);
   w.info.err = &w.error.manager;
-  bool ok = write_all(&w, img, destination, quality, x_resolution, y_resolution);
+  const bool ok = write_all(&w, img, destination, quality, x_resolution, y_resolution);
   if (w.created) jpeg_destroy_compress(&w.info);
-  base::heap_free(w.line);
-  if (w.file) {
-    if (std::fclose(w.file) != 0 && ok) ok = fail("JPEG: the file could not be written completely");
-    if (!ok) std::remove(path);
-  }
-  return ok ? 1 : 0;
+  if (destination) return ok ? 1 : 0;
+  return internal::out_finish(&out, ok);
 }
 
 int save_jpeg(const Image* img, const char* path, int32_t quality, int32_t x_resolution, int32_t y_resolution) {

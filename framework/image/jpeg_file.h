@@ -13,7 +13,7 @@ struct jpeg_destination_mgr;
 
 namespace lumra::image {
 
-// Reads the file at `path` (used as it stands). The resolutions (dots per inch; 0 without a
+// Reads the file at `path` (file names: picture_file.h). The resolutions (dots per inch; 0 without a
 // density unit) are written as soon as the header has been read; either pointer may be null.
 // Rgb32 pixels carry 255 (opaque) in their fourth byte.
 // On a failure after allocating, the image keeps its (partly filled) pixels.

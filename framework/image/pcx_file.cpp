@@ -93,7 +93,8 @@ int read_pcx_memory(uint8_t header[kPcxHeaderSize], Image* img, const uint8_t* d
       complete = decode_line(&rr, row, stride, bytes_per_line);
     }
   } else {
-    auto* lines = static_cast<uint8_t*>(base::heap_alloc(line_bytes * 4));
+    const base::HeapBlock line_block(base::heap_alloc(line_bytes * 4));
+    auto* lines = static_cast<uint8_t*>(line_block.get());
     if (!lines) {
       image_free(img);
       return fail("out of memory for the PCX plane lines");
@@ -113,7 +114,6 @@ int read_pcx_memory(uint8_t header[kPcxHeaderSize], Image* img, const uint8_t* d
         row[x >> 1] = static_cast<uint8_t>(row[x >> 1] | (x & 1 ? index : index << 4));
       }
     }
-    base::heap_free(lines);
   }
   if (!complete) {
     image_free(img);
@@ -124,11 +124,7 @@ int read_pcx_memory(uint8_t header[kPcxHeaderSize], Image* img, const uint8_t* d
 
 int read_pcx(uint8_t header[kPcxHeaderSize], Image* img, const char* path) {
   std::memset(header, 0, kPcxHeaderSize);
-  internal::FileBytes file{};
-  if (!internal::load_file(internal::system_path(path).c_str(), &file)) return 0;
-  const int ok = read_pcx_memory(header, img, file.data, file.size);
-  internal::release_file(&file);
-  return ok;
+  return internal::parse_file(path, [&](const uint8_t* data, size_t size) { return read_pcx_memory(header, img, data, size); });
 }
 
 size_t pcx_encode_row(const uint8_t* row, size_t n, uint8_t* out) {
@@ -167,17 +163,13 @@ int save_pcx(const Image* img, const char* path, int32_t horizontal_resolution, 
   base::store_u16le(h + 66, static_cast<uint16_t>(img->stride));
 
   const auto stride = static_cast<size_t>(img->stride);
-  auto* work = static_cast<uint8_t*>(base::heap_alloc(stride * 3));
+  const base::HeapBlock work(base::heap_alloc(stride * 3));
   if (!work) return fail("out of memory for the PCX row");
-  const std::string system = internal::system_path(path);
-  internal::OutFile out{};
-  if (!internal::out_open(&out, system.c_str())) {
-    base::heap_free(work);
-    return 0;
-  }
+  internal::OutFile out;
+  if (!internal::out_open(&out, path)) return 0;
   out_write(&out, h, sizeof h);
-  uint8_t* row = work;
-  uint8_t* coded = work + stride;
+  uint8_t* row = static_cast<uint8_t*>(work.get());
+  uint8_t* coded = row + stride;
   const uint32_t spare = static_cast<uint32_t>(stride * 8 - img->width);
   for (uint32_t r = 0; r < img->height && out.ok; ++r) {
     std::memcpy(row, img->pixels + stride * r, stride);
@@ -188,7 +180,6 @@ int save_pcx(const Image* img, const char* path, int32_t horizontal_resolution, 
     }
     out_write(&out, coded, pcx_encode_row(row, stride, coded));
   }
-  base::heap_free(work);
   return out_finish(&out);
 }
 

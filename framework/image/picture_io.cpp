@@ -1,15 +1,16 @@
-// Shared plumbing of the picture readers and writers: whole-file loads with a size ceiling,
-// OEM-to-system paths, checked writes that leave no partial file behind, and the pixel limit.
+// Shared plumbing of the picture readers and writers: opening by files' path rule, whole-file
+// loads with a size ceiling, checked writes that leave no partial file behind, and the pixel limit.
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "framework/base/error.h"
 #include "framework/base/heap.h"
+#include "framework/files/path.h"
 #include "framework/graphics/palette.h"
 #include "framework/image/image.h"
 #include "framework/image/picture_io_internal.h"
 #include "framework/image/picture_limits.h"
-#include "framework/text/oem.h"
 #include "platform/system/fs.h"
 
 namespace lumra::image {
@@ -35,62 +36,54 @@ int64_t regular_file_size(std::FILE* file) {
   return info.kind == sys::FileKind::kFile ? static_cast<int64_t>(info.size) : -1;
 }
 
+namespace {
+
+// The one place picture files are named to the system.
+base::OwnedFile open_file(const char* path, const char* mode) {
+  return base::OwnedFile(std::fopen(files::system_path(path ? path : "").c_str(), mode));
+}
+
+}  // namespace
+
+base::OwnedFile open_for_reading(const char* path) {
+  base::OwnedFile f = open_file(path, "rb");
+  if (!f) base::failf("Unable to open the file \"%s\"", path ? path : "");
+  return f;
+}
+
 int load_file(const char* path, FileBytes* out) {
   *out = FileBytes{};
-  std::FILE* f = std::fopen(path, "rb");
-  if (!f) return base::failf("Unable to open the file \"%s\"", path);
-  const int64_t file_size = regular_file_size(f);
-  if (file_size < 0) {
-    std::fclose(f);
-    return fail("not a regular file");
-  }
-  if (static_cast<uint64_t>(file_size) > kMaxFileBytes) {
-    std::fclose(f);
-    return fail("file too large for a picture");
-  }
+  const base::OwnedFile f = open_for_reading(path);
+  if (!f) return 0;
+  const int64_t file_size = regular_file_size(f.get());
+  if (file_size < 0) return fail("not a regular file");
+  if (static_cast<uint64_t>(file_size) > kMaxFileBytes) return fail("file too large for a picture");
   const auto size = static_cast<size_t>(file_size);
-  uint8_t* data = nullptr;
-  if (size) {
-    data = static_cast<uint8_t*>(base::heap_alloc(size));
-    if (!data) {
-      std::fclose(f);
-      return fail("out of memory for the file");
-    }
-  }
-  const size_t got = size ? std::fread(data, 1, size, f) : 0;
-  std::fclose(f);
-  if (got != size) {
-    base::heap_free(data);
-    return fail("file could not be read");
-  }
-  out->data = data;
+  base::HeapBlock data(size ? base::heap_alloc(size) : nullptr);
+  if (size && !data) return fail("out of memory for the file");
+  if (size && std::fread(data.get(), 1, size, f.get()) != size) return fail("file could not be read");
+  out->block = std::move(data);
   out->size = size;
   return 1;
 }
 
-void release_file(FileBytes* file) {
-  base::heap_free(file->data);
-  *file = FileBytes{};
-}
-
-std::string system_path(const char* oem_path) { return text::oem_to_windows(oem_path ? oem_path : ""); }
-
 int out_open(OutFile* out, const char* path) {
-  *out = OutFile{std::fopen(path, "wb"), path, true};
-  if (!out->file) return base::failf("Unable to create the file \"%s\"", path);
+  out->system_path = files::system_path(path ? path : "");
+  out->file = open_file(path, "wb");
+  out->ok = true;
+  if (!out->file) return base::failf("Unable to create the file \"%s\"", path ? path : "");
   return 1;
 }
 
 void out_write(OutFile* out, const void* bytes, size_t n) {
-  if (out->ok && n && std::fwrite(bytes, 1, n, out->file) != n) out->ok = false;
+  if (out->ok && n && std::fwrite(bytes, 1, n, out->file.get()) != n) out->ok = false;
 }
 
-int out_finish(OutFile* out) {
-  const bool closed = std::fclose(out->file) == 0;
-  out->file = nullptr;
-  if (out->ok && closed) return 1;
-  std::remove(out->path);
-  return fail("the picture could not be written completely");
+int out_finish(OutFile* out, bool written) {
+  const bool closed = out->file.close();
+  if (written && out->ok && closed) return 1;
+  std::remove(out->system_path.c_str());
+  return written ? fail("the picture could not be written completely") : 0;
 }
 
 uint32_t window_palette_colour(int32_t index) {

@@ -233,7 +233,6 @@ int read_png_from(PngRead* r, float resolution[2], Image* img, const uint32_t* b
 void finish_read(PngRead* r) {
   if (r->rows) png_free(r->png, r->rows);
   if (r->png) png_destroy_read_struct(&r->png, r->info ? &r->info : nullptr, r->end_info ? &r->end_info : nullptr);
-  if (r->file) std::fclose(r->file);
 }
 
 // Everything one write owns.
@@ -321,15 +320,12 @@ bool write_all(PngWrite* w, const Image* img, PngWriteFn callback, void* context
 }  // namespace
 
 int read_png(float resolution[2], Image* img, const char* path, const uint32_t* background) {
-  std::FILE* file = std::fopen(path, "rb");
-  if (!file) return base::failf("Unable to open the file \"%s\"", path);
+  const base::OwnedFile file = internal::open_for_reading(path);
+  if (!file) return 0;
   uint8_t signature[8];
-  if (std::fread(signature, 1, 8, file) != 8 || png_sig_cmp(signature, 0, 8) != 0) {
-    std::fclose(file);
-    return fail("not a PNG file");
-  }
+  if (std::fread(signature, 1, 8, file.get()) != 8 || png_sig_cmp(signature, 0, 8) != 0) return fail("not a PNG file");
   PngRead r{};
-  r.file = file;
+  r.file = file.get();
   const int ok = read_png_from(&r, resolution, img, background);
   finish_read(&r);
   return ok;
@@ -348,23 +344,21 @@ int write_png(const Image* img, const char* path, PngWriteFn callback, void* con
               int32_t y_resolution) {
   if (!image_is_valid(img) || img->format >= kFormatCount) return fail("no picture to save");
   PngWrite w{};
+  internal::OutFile out;
   if (!callback) {
-    w.file = std::fopen(path, "wb");
-    if (!w.file) return base::failf("Unable to create the file \"%s\"", path);
+    if (!internal::out_open(&out, path)) return 0;
+    w.file = out.file.get();
   }
   w.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, on_png_error, on_png_warning);
-  bool ok = w.png && write_all(&w, img, callback, context, x_resolution, y_resolution);
+  const bool ok = w.png && write_all(&w, img, callback, context, x_resolution, y_resolution);
   if (!w.png) fail("PNG: out of memory");
   if (w.png) {
     png_free(w.png, w.rows);
     png_free(w.png, w.palette);
     png_destroy_write_struct(&w.png, w.info ? &w.info : nullptr);
   }
-  if (w.file) {
-    if (std::fclose(w.file) != 0 && ok) ok = fail("PNG: the file could not be written completely");
-    if (!ok) std::remove(path);
-  }
-  return ok ? 1 : 0;
+  if (callback) return ok ? 1 : 0;
+  return internal::out_finish(&out, ok);
 }
 
 int save_png(const Image* img, const char* path, int32_t x_resolution, int32_t y_resolution) {

@@ -273,15 +273,12 @@ int read_tiff_memory(TiffDescription* description, Image* img, const uint8_t* da
     }
   }
 
-  uint8_t* strip = nullptr;
-  if (d.compression != kNone) {
-    strip = static_cast<uint8_t*>(base::heap_alloc(strip_size));
-    if (!strip) return fail("out of memory for a TIFF strip");
-  }
+  const base::HeapBlock strip_block(d.compression != kNone ? base::heap_alloc(strip_size) : nullptr);
+  auto* strip = static_cast<uint8_t*>(strip_block.get());
+  if (d.compression != kNone && !strip) return fail("out of memory for a TIFF strip");
   image_free(img);
   if (!image_allocate(img, format, static_cast<int32_t>(width), static_cast<int32_t>(height), palette_count,
                       palette_count ? palette : nullptr, 0, 0)) {
-    base::heap_free(strip);
     return 0;
   }
   const auto stride = static_cast<size_t>(img->stride);
@@ -308,18 +305,14 @@ int read_tiff_memory(TiffDescription* description, Image* img, const uint8_t* da
       copy_row(img->pixels + stride * (first + r), source + file_row * r, format, width, stride);
     }
   }
-  base::heap_free(strip);
   if (photometric == 0) invert(img);
   return 1;
 }
 
 int read_tiff(TiffDescription* description, Image* img, const char* path) {
   if (description) *description = TiffDescription{};
-  internal::FileBytes file{};
-  if (!internal::load_file(internal::system_path(path).c_str(), &file)) return 0;
-  const int ok = read_tiff_memory(description, img, file.data, file.size);
-  internal::release_file(&file);
-  return ok;
+  return internal::parse_file(path,
+                              [&](const uint8_t* data, size_t size) { return read_tiff_memory(description, img, data, size); });
 }
 
 }  // namespace lumra::image

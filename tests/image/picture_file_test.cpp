@@ -247,6 +247,76 @@ TEST(PictureLimits, SizeRule) {
   for (const auto& c : cases) EXPECT_EQ(picture_size_allowed(c.w, c.h), c.ok) << c.w << " x " << c.h;
 }
 
+// File names go to the system as the bytes given, "\\" read as "/": no character-set conversion
+// for any reader or writer. Names in UTF-8 (as the shell passes them) and in bytes that are no
+// UTF-8 at all; TIFF is read only, so its file is copied in.
+TEST(FileNames, EveryReaderAndWriterOpensTheNameAsGiven) {
+  TempDir dir;
+  shell("mkdir " + quote(dir / "sub"));
+  const Bytes tiff = read_bytes(fixtures() + "/tiff_gray8_lzw_ii.tif");
+  Image rgb{}, mono{};
+  ASSERT_EQ(image_allocate(&rgb, Rgb32, 5, 3, 0, nullptr, 0, 0), 1);
+  image_fill_rgb(&rgb, colour_value(10, 200, 30));
+  ASSERT_EQ(image_allocate(&mono, Mono1, 5, 3, 0, nullptr, 0, 0), 1);
+  image_fill(&mono, 1);
+  using Save = int (*)(const Image*, const char*);
+  const struct {
+    const char* extension;
+    Save save;  // null: read only
+  } formats[] = {
+      {".bmp", [](const Image* i, const char* p) { return save_bmp(i, p, 72, 72); }},
+      {".pcx", [](const Image* i, const char* p) { return save_pcx(i, p, 72, 72); }},
+      {".png", [](const Image* i, const char* p) { return save_png(i, p, 72, 72); }},
+      {".jpg", [](const Image* i, const char* p) { return save_jpeg(i, p, 90, 72, 72); }},
+      {".tif", nullptr},
+  };
+  const char* stems[] = {"caf\xC3\xA9", "r\xC3\xA9sum\xC3\xA9 \xE2\x82\xAC", "\x82t\xE9"};  // café, résumé €, raw bytes
+  for (const auto& f : formats) {
+    for (const char* stem : stems) {
+      const std::string name = std::string(stem) + f.extension;
+      SCOPED_TRACE(name);
+      const std::string path = dir / name;
+      if (f.save) {
+        const Image* source = std::string(f.extension) == ".pcx" ? &mono : &rgb;
+        ASSERT_EQ(f.save(source, path.c_str()), 1) << base::last_error();
+      } else {
+        write_bytes(path, tiff);
+      }
+      ASSERT_TRUE(exists(path)) << "written under exactly the bytes given";
+      Image img{};
+      ASSERT_EQ(load_picture(&img, path.c_str(), nullptr, nullptr, nullptr, nullptr), 1) << base::last_error();
+      EXPECT_EQ(img.width, f.save ? 5u : 37u);
+      image_free(&img);
+    }
+    // "\\" is a separator on the way in and out.
+    const std::string back = dir.path + "\\sub\\caf\xC3\xA9" + f.extension;
+    const std::string forward = dir / ("sub/caf\xC3\xA9" + std::string(f.extension));
+    SCOPED_TRACE(back);
+    if (f.save) {
+      ASSERT_EQ(f.save(std::string(f.extension) == ".pcx" ? &mono : &rgb, back.c_str()), 1) << base::last_error();
+    } else {
+      write_bytes(forward, tiff);
+    }
+    ASSERT_TRUE(exists(forward));
+    Image img{};
+    EXPECT_EQ(load_picture(&img, back.c_str(), nullptr, nullptr, nullptr, nullptr), 1) << base::last_error();
+    image_free(&img);
+  }
+  // Each reader's own call, not only the loader.
+  const std::string stem = dir / "caf\xC3\xA9";
+  Image img{};
+  uint8_t bmp_header[kBmpHeaderSize], pcx_header[kPcxHeaderSize];
+  float resolution[2];
+  EXPECT_EQ(read_bmp(bmp_header, &img, (stem + ".bmp").c_str()), 1) << base::last_error();
+  EXPECT_EQ(read_pcx(pcx_header, &img, (stem + ".pcx").c_str()), 1) << base::last_error();
+  EXPECT_EQ(read_tiff(nullptr, &img, (stem + ".tif").c_str()), 1) << base::last_error();
+  EXPECT_EQ(read_png(resolution, &img, (stem + ".png").c_str(), nullptr), 1) << base::last_error();
+  EXPECT_EQ(read_jpeg(&img, (stem + ".jpg").c_str(), nullptr, nullptr), 1) << base::last_error();
+  image_free(&img);
+  image_free(&rgb);
+  image_free(&mono);
+}
+
 // Every sample in the malformed folder fails cleanly (run under the sanitizers by scripts/test).
 TEST(Malformed, EverySampleFailsCleanly) {
   const std::string dir = std::string(LUMRA_TEST_DATA) + "/malformed";

@@ -147,6 +147,25 @@ TEST(LumraPic, ConvertsToEachFormatItWrites) {
   }
 }
 
+// Arguments are UTF-8 file names here, opened as they are for every format.
+TEST(LumraPic, NonAsciiNamesAsTheShellGivesThem) {
+  Scratch dir;
+  const std::string rgb = make_png(dir, Rgb32), mono = make_png(dir, Mono1);
+  const struct {
+    std::string in;
+    const char* out;
+  } cases[] = {{rgb, "caf\xC3\xA9.bmp"}, {rgb, "caf\xC3\xA9.png"}, {rgb, "caf\xC3\xA9.jpg"}, {mono, "caf\xC3\xA9.pcx"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.out);
+    ASSERT_EQ(pic({"convert", c.in, dir / c.out}).status, 0);
+    const RunResult info = pic({"info", dir / c.out});
+    EXPECT_EQ(info.status, 0) << info.out;
+    EXPECT_NE(info.out.find("width: 6\n"), std::string::npos) << info.out;
+    const RunResult again = pic({"convert", dir / c.out, dir / "r\xC3\xA9sum\xC3\xA9.png"});
+    EXPECT_EQ(again.status, 0) << again.out;
+  }
+}
+
 TEST(LumraPic, BackgroundFlattensTransparency) {
   Scratch dir;
   // 2 x 1 RGBA: a transparent red pixel and an opaque blue one, written by Python's zlib.
