@@ -12,9 +12,8 @@ namespace lumra::image {
 
 inline constexpr size_t kBmpHeaderSize = 54;  // file header (14) + 40-byte information header
 
-// Reads the file at `path` (file names: picture_file.h) into `img`. `header` is zeroed first and receives
-// the file's first 54 bytes. 1 on success, 0 with a reason; the image is replaced only once the
-// file has been checked, so a failure leaves it empty or as it was.
+// Reads the file at `path` into `img` (names and what a failure leaves: picture_file.h). `header`
+// is zeroed first and receives the file's first 54 bytes. 1 on success, 0 with a reason.
 int read_bmp(uint8_t header[kBmpHeaderSize], Image* img, const char* path);
 // The same from bytes in memory.
 int read_bmp_memory(uint8_t header[kBmpHeaderSize], Image* img, const uint8_t* data, size_t size);

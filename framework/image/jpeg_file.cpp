@@ -164,7 +164,13 @@ int read_jpeg_from(JpegRead* r, Image* img, float* x_resolution, float* y_resolu
                       static_cast<int32_t>(r->info.output_height), 0, nullptr, 0, 0)) {
     return 0;
   }
-  if (!read_lines(r, img)) return 0;
+  if (!read_lines(r, img)) {
+    // The image stays, as the reader's rule has it; the rows the decoder never finished are
+    // cleared rather than left as whatever the heap held.
+    const size_t done = static_cast<size_t>(img->stride) * r->info.output_scanline;
+    std::memset(img->pixels + done, 0, static_cast<size_t>(img->stride) * img->height - done);
+    return 0;
+  }
   return finish_decompress(r) ? 1 : 0;
 }
 

@@ -13,10 +13,10 @@ struct jpeg_destination_mgr;
 
 namespace lumra::image {
 
-// Reads the file at `path` (file names: picture_file.h). The resolutions (dots per inch; 0 without a
+// Reads the file at `path` (names and what a failure leaves: picture_file.h; after allocating,
+// the image keeps its pixels, rows never decoded 0). The resolutions (dots per inch; 0 without a
 // density unit) are written as soon as the header has been read; either pointer may be null.
 // Rgb32 pixels carry 255 (opaque) in their fourth byte.
-// On a failure after allocating, the image keeps its (partly filled) pixels.
 int read_jpeg(Image* img, const char* path, float* x_resolution, float* y_resolution);
 int read_jpeg_memory(Image* img, const uint8_t* data, size_t size, float* x_resolution, float* y_resolution);
 

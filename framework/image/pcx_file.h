@@ -12,8 +12,9 @@ namespace lumra::image {
 
 inline constexpr size_t kPcxHeaderSize = 128;
 
-// Reads the file at `path` (file names: picture_file.h). `header` is zeroed first and receives the
-// file's 128-byte header. On a failure after allocating, the image's pixels are released.
+// Reads the file at `path` (names and what a failure leaves: picture_file.h; data that ends
+// before the last row releases the pixels). `header` is zeroed first and receives the file's
+// 128-byte header.
 int read_pcx(uint8_t header[kPcxHeaderSize], Image* img, const char* path);
 int read_pcx_memory(uint8_t header[kPcxHeaderSize], Image* img, const uint8_t* data, size_t size);
 

@@ -15,9 +15,10 @@ namespace lumra::image {
 // libpng's write callback type (png_rw_ptr); the context is libpng's io pointer.
 using PngWriteFn = void (*)(png_struct_def* png, unsigned char* data, size_t length);
 
-// Reads the file at `path` (file names: picture_file.h). `resolution` (x, y in dots per inch, rounded
-// from the pHYs chunk; 0 without one) is written once the header has been read. `background`
-// (a colour value, or null) flattens alpha. On a failure before any row, the image is empty.
+// Reads the file at `path` (names and what a failure leaves: picture_file.h; a picture cut short
+// keeps the rows decoded). `resolution` (x, y in dots per inch, rounded from the pHYs chunk; 0
+// without one) is written once the header has been read. `background` (a colour value, or null)
+// flattens alpha.
 int read_png(float resolution[2], Image* img, const char* path, const uint32_t* background);
 int read_png_memory(float resolution[2], Image* img, const uint8_t* data, size_t size, const uint32_t* background);
 

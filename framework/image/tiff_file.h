@@ -30,8 +30,9 @@ struct TiffDescription {
 inline constexpr uint32_t kTiffMaxStrips = 1u << 20;
 inline constexpr uint32_t kTiffMaxEntries = 4096;
 
-// Reads the file at `path` (file names: picture_file.h). `description` (may be null) is zeroed first and
-// filled as far as the file was read. Everything is checked before the image is allocated.
+// Reads the file at `path` (names and what a failure leaves: picture_file.h). `description` (may
+// be null) is zeroed first and filled as far as the file was read. Everything is checked before
+// the image is allocated.
 int read_tiff(TiffDescription* description, Image* img, const char* path);
 int read_tiff_memory(TiffDescription* description, Image* img, const uint8_t* data, size_t size);
 

@@ -247,6 +247,77 @@ TEST(PictureLimits, SizeRule) {
   for (const auto& c : cases) EXPECT_EQ(picture_size_allowed(c.w, c.h), c.ok) << c.w << " x " << c.h;
 }
 
+// A small picture standing in for what the image held before a read.
+Image three_by_three() {
+  Image img{};
+  image_allocate(&img, Gray8, 3, 3, 0, nullptr, 0, 0);
+  image_fill(&img, 7);
+  return img;
+}
+
+// The table in picture_file.h: refusals before allocating leave the image as it was, for every
+// reader; data that breaks after allocating leaves what each reader's rule says.
+TEST(LoadPicture, FailedReadsLeaveTheImageAsTheTableSays) {
+  TempDir dir;
+  const Bytes not_a_picture(200, 0x42);
+  for (const char* name : {"bad.bmp", "bad.pcx", "bad.tif", "bad.png", "bad.jpg"}) {
+    write_bytes(dir / name, not_a_picture);
+    for (const std::string& path : {dir / name, dir / ("missing-" + std::string(name))}) {
+      SCOPED_TRACE(path);
+      Image img = three_by_three();
+      const uint8_t* before = img.pixels;
+      EXPECT_EQ(load_picture(&img, path.c_str(), nullptr, nullptr, nullptr, nullptr), 0);
+      EXPECT_NE(std::string(base::last_error()), "");
+      EXPECT_EQ(img.pixels, before);
+      EXPECT_EQ(img.width, 3u);
+      image_free(&img);
+    }
+  }
+
+  // PCX: data that ends before the last row releases the pixels.
+  Bytes pcx(128, 0);
+  pcx[0] = 10, pcx[2] = 1, pcx[3] = 1, pcx[65] = 1;
+  pcx[8] = 7, pcx[10] = 39, pcx[66] = 1;  // 8 x 40, one byte a line
+  for (const uint8_t b : {0xC5, 0x00, 0x01}) pcx.push_back(b);  // six lines of forty (insert: GCC 12 warns falsely)
+  write_bytes(dir / "short.pcx", pcx);
+  // PNG: image data broken before the first row is complete empties the image.
+  Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  put_chunk(png, "IHDR", {0, 0, 0, 8, 0, 0, 0, 4, 8, 0, 0, 0, 0});  // 8 x 4 gray
+  put_chunk(png, "IDAT", {0x78, 0x01, 0x07, 0, 0, 0, 0});            // deflate block type 3: invalid
+  put_chunk(png, "IEND", {});
+  write_bytes(dir / "broken.png", png);
+  struct Case {
+    std::string path;
+    int result;
+    bool allocated;
+  } const cases[] = {
+      {dir / "short.pcx", 0, false},
+      {dir / "broken.png", 0, false},
+      {fixtures() + "/png_truncated.png", 1, true},  // the rows decoded so far (png_file_test.cpp)
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    Image img = three_by_three();
+    EXPECT_EQ(load_picture(&img, c.path.c_str(), nullptr, nullptr, nullptr, nullptr), c.result) << base::last_error();
+    EXPECT_EQ(img.pixels != nullptr, c.allocated);
+    image_free(&img);
+  }
+
+  // JPEG: a decoder stopped before its first row (here by a scan limit of 0, checked on every
+  // read of lines) keeps the image, and its rows are 0, not whatever the heap held.
+  g_picture_limits.max_jpeg_scans = 0;
+  Image img = three_by_three();
+  EXPECT_EQ(load_picture(&img, (fixtures() + "/jpeg_rgb_unit1.jpg").c_str(), nullptr, nullptr, nullptr, nullptr), 0);
+  picture_limits_reset();
+  EXPECT_STREQ(base::last_error(), "JPEG has more scans than the limit");
+  ASSERT_NE(img.pixels, nullptr);
+  EXPECT_EQ(img.width, 61u);
+  EXPECT_EQ(img.height, 45u);
+  const size_t bytes = static_cast<size_t>(img.stride) * img.height;
+  EXPECT_EQ(Bytes(img.pixels, img.pixels + bytes), Bytes(bytes, 0));
+  image_free(&img);
+}
+
 // File names go to the system as the bytes given, "\\" read as "/": no character-set conversion
 // for any reader or writer. Names in UTF-8 (as the shell passes them) and in bytes that are no
 // UTF-8 at all; TIFF is read only, so its file is copied in.
