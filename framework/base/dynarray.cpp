@@ -1,9 +1,13 @@
+// Dynamic arrays: storage resized to powers of two on the framework heap, halved as elements go.
+// Every failing call records its reason; a walk that has ended or a search that finds nothing
+// is an answer, not a failure.
 #include "framework/base/dynarray.h"
 
 #include <cstdlib>
 #include <cstring>
 
 #include "framework/base/checked.h"
+#include "framework/base/error.h"
 #include "framework/base/heap.h"
 
 namespace lumra::base {
@@ -11,12 +15,13 @@ namespace {
 
 void set_end(DynArray* a) { a->end = a->data ? a->data + static_cast<size_t>(a->element_size) * a->count : nullptr; }
 
-// Reallocates the storage to exactly `capacity` elements; false leaves the array as it was.
+// Reallocates the storage to exactly `capacity` elements; false (with a reason) leaves the array
+// as it was.
 bool resize_storage(DynArray* a, uint32_t capacity) {
   size_t bytes = 0;
-  if (!checked_mul<size_t>(capacity, a->element_size, &bytes)) return false;
+  if (!checked_mul<size_t>(capacity, a->element_size, &bytes)) return fail("array too large");
   void* data = heap_realloc(a->data, bytes);
-  if (!data && bytes) return false;
+  if (!data && bytes) return fail("out of memory for the array");
   a->data = static_cast<uint8_t*>(data);
   a->capacity = capacity;
   set_end(a);
@@ -46,10 +51,11 @@ void array_clear(DynArray* a) {
 }
 
 int array_reserve(DynArray* a, uint32_t n) {
-  if (!a->element_size) return 0;
+  if (!a->element_size) return fail("array not set up");
   if (n > a->capacity) {
     uint32_t capacity = 0;
-    if (!next_power_of_two(n, &capacity) || !resize_storage(a, capacity)) return 0;
+    if (!next_power_of_two(n, &capacity)) return fail("array too large");
+    if (!resize_storage(a, capacity)) return 0;
   }
   // The end always marks the last counted element, so a reservation made ahead of use never
   // lets a walk see storage that holds no element yet.
@@ -58,7 +64,8 @@ int array_reserve(DynArray* a, uint32_t n) {
 }
 
 void* array_append(DynArray* a) {
-  if (!a->element_size || a->count == UINT32_MAX || !array_reserve(a, a->count + 1)) return nullptr;
+  if (a->count == UINT32_MAX) return fail("array full");
+  if (!array_reserve(a, a->count + 1)) return nullptr;
   uint8_t* element = a->data + static_cast<size_t>(a->element_size) * a->count;
   std::memset(element, 0, a->element_size);
   a->count++;
@@ -68,7 +75,8 @@ void* array_append(DynArray* a) {
 
 int array_append_many(DynArray* a, const void* source, uint32_t n) {
   uint32_t total = 0;
-  if (!a->element_size || !checked_add(a->count, n, &total) || !array_reserve(a, total)) return 0;
+  if (!checked_add(a->count, n, &total)) return fail("array full");
+  if (!array_reserve(a, total)) return 0;
   if (n) std::memcpy(a->data + static_cast<size_t>(a->element_size) * a->count, source,
                      static_cast<size_t>(a->element_size) * n);
   a->count = total;
@@ -77,7 +85,8 @@ int array_append_many(DynArray* a, const void* source, uint32_t n) {
 }
 
 int array_remove_at(DynArray* a, uint32_t index) {
-  if (!a->element_size || index >= a->count) return 0;
+  if (!a->element_size) return fail("array not set up");
+  if (index >= a->count) return fail("no element at that index");
   const size_t size = a->element_size;
   uint8_t* element = a->data + size * index;
   std::memmove(element, element + size, size * (a->count - index - 1));
@@ -103,7 +112,8 @@ int32_t array_index_of(const DynArray* a, const void* element) {
 
 int array_remove(DynArray* a, const void* element) {
   const int32_t index = array_index_of(a, element);
-  return index < 0 ? 0 : array_remove_at(a, static_cast<uint32_t>(index));
+  if (index < 0) return fail("not an element of the array");
+  return array_remove_at(a, static_cast<uint32_t>(index));
 }
 
 int array_next(const DynArray* a, uint8_t** cursor) {

@@ -1,9 +1,15 @@
+// Record tables: the shared scratch pool, growth from a pool slot to the heap, sorted insertion
+// by binary search, and loading the three stream forms. Every failing call records its reason (a
+// failure passed on from a stream or table call keeps that call's); a find that comes back empty
+// (-1) is an answer, not a failure.
 #include "framework/base/record_table.h"
 
 #include <cstring>
 
 #include "framework/base/bytes.h"
+#include "framework/base/error.h"
 #include "framework/base/heap.h"
+#include "framework/base/owned.h"
 
 namespace lumra::base {
 namespace {
@@ -56,6 +62,7 @@ void free_data(RecordTable* t) {
   t->capacity = 0;
 }
 
+// False with a reason.
 bool grow(RecordTable* t, uint32_t n) {
   const uint64_t size = t->record_size;
   if (!t->data && t->pool_slot >= 0 && static_cast<uint64_t>(n) * 2 * size <= kPoolSlotSize) {
@@ -67,16 +74,16 @@ bool grow(RecordTable* t, uint32_t n) {
   uint64_t capacity = (t->count == 0 || t->in_slot) ? 1 : t->capacity;
   while (capacity < n) capacity *= 2;
   const uint64_t bytes = capacity * size;
-  if (capacity > UINT32_MAX || bytes > SIZE_MAX / 2) return false;
+  if (capacity > UINT32_MAX || bytes > SIZE_MAX / 2) return fail("record table too large");
   if (t->in_slot) {
     auto* heap_data = static_cast<uint8_t*>(heap_alloc(bytes));
-    if (!heap_data) return false;
+    if (!heap_data) return fail("out of memory for the records");
     std::memcpy(heap_data, t->data, static_cast<size_t>(t->count) * size);
     t->data = heap_data;
     t->in_slot = 0;
   } else {
     auto* heap_data = static_cast<uint8_t*>(heap_realloc(t->data, bytes));
-    if (!heap_data) return false;
+    if (!heap_data) return fail("out of memory for the records");
     t->data = heap_data;
   }
   t->capacity = static_cast<uint32_t>(capacity);
@@ -106,7 +113,8 @@ int32_t put_sorted(RecordTable* t, int32_t index, const uint8_t* source) {
 int32_t put_unsorted(RecordTable* t, int32_t index, const uint8_t* source) {
   uint32_t at = index < 0 ? t->count : static_cast<uint32_t>(index);
   if (at >= t->count) {
-    if (at == UINT32_MAX || !table_resize(t, at + 1)) return 0;
+    if (at == UINT32_MAX) return fail("record table full");
+    if (!table_resize(t, at + 1)) return 0;
   }
   std::memcpy(record_at(t, at), source, t->record_size);
   if (source == t->current) t->current_index = static_cast<int32_t>(at);
@@ -114,19 +122,24 @@ int32_t put_unsorted(RecordTable* t, int32_t index, const uint8_t* source) {
 }
 
 int32_t put(RecordTable* t, int32_t index, const void* source, bool sorted) {
-  if (!t->record_size) return sorted ? -1 : 0;
+  const int32_t failed = sorted ? -1 : 0;
+  if (!t->record_size) {
+    fail("record table not set up");
+    return failed;
+  }
   const auto* src = static_cast<const uint8_t*>(source ? source : t->current);
   // A source inside the table's own storage would move under the insertion: work from a copy.
-  uint8_t* copy = nullptr;
+  HeapBlock copy;
   if (t->data && src >= t->data && src < t->data + static_cast<size_t>(t->capacity) * t->record_size) {
-    copy = static_cast<uint8_t*>(heap_alloc(t->record_size));
-    if (!copy) return sorted ? -1 : 0;
-    std::memcpy(copy, src, t->record_size);
-    src = copy;
+    copy.reset(heap_alloc(t->record_size));
+    if (!copy) {
+      fail("out of memory for a copy of the record");
+      return failed;
+    }
+    std::memcpy(copy.get(), src, t->record_size);
+    src = static_cast<const uint8_t*>(copy.get());
   }
-  const int32_t result = sorted ? put_sorted(t, index, src) : put_unsorted(t, index, src);
-  heap_free(copy);
-  return result;
+  return sorted ? put_sorted(t, index, src) : put_unsorted(t, index, src);
 }
 
 }  // namespace
@@ -134,7 +147,7 @@ int32_t put(RecordTable* t, int32_t index, const void* source, bool sorted) {
 int table_setup(RecordTable* t, uint32_t record_size, RecordCompare comparison) {
   create_pool();
   *t = RecordTable{};
-  if (record_size == 0) return 0;
+  if (record_size == 0) return fail("record size 0");
   t->record_size = record_size;
   t->comparison = comparison;
   t->pool_slot = take_slot(record_size);
@@ -144,7 +157,7 @@ int table_setup(RecordTable* t, uint32_t record_size, RecordCompare comparison) 
     t->current = static_cast<uint8_t*>(heap_alloc_zeroed(1, record_size));
     if (!t->current) {
       *t = RecordTable{};
-      return 0;
+      return fail("out of memory for the current record");
     }
   }
   t->sorted = comparison ? 1 : 0;
@@ -170,7 +183,7 @@ void table_clear_current(RecordTable* t) {
 }
 
 int table_resize(RecordTable* t, uint32_t n) {
-  if (!t->record_size) return 0;
+  if (!t->record_size) return fail("record table not set up");
   if (n == 0) {
     free_data(t);
   } else {
@@ -184,7 +197,8 @@ int table_resize(RecordTable* t, uint32_t n) {
 }
 
 int table_delete(RecordTable* t, int32_t index) {
-  if (!t->record_size || index < 0 || static_cast<uint32_t>(index) >= t->count) return 0;
+  if (!t->record_size) return fail("record table not set up");
+  if (index < 0 || static_cast<uint32_t>(index) >= t->count) return fail("no record at that index");
   uint8_t* at = record_at(t, static_cast<uint32_t>(index));
   std::memmove(at, at + t->record_size,
                static_cast<size_t>(t->count - 1 - static_cast<uint32_t>(index)) * t->record_size);
@@ -196,7 +210,7 @@ int table_delete(RecordTable* t, int32_t index) {
 }
 
 int table_get(RecordTable* t, int32_t index, void* destination, uint32_t size, uint32_t offset) {
-  if (!t->record_size) return 0;
+  if (!t->record_size) return fail("record table not set up");
   auto* dest = static_cast<uint8_t*>(destination ? destination : t->current);
   if (size == 0) size = t->record_size;
   if (index < 0) {
@@ -204,12 +218,13 @@ int table_get(RecordTable* t, int32_t index, void* destination, uint32_t size, u
       std::memset(dest, 0, size);
       t->current_index = -1;
     }
-    return 0;
+    return fail("no record at a negative index");
   }
-  if (static_cast<uint32_t>(index) >= t->count) return 0;
+  if (static_cast<uint32_t>(index) >= t->count) return fail("no record at that index");
   // Never copy past the table's records, nor more than a record into the current buffer.
   const uint64_t available = static_cast<uint64_t>(t->count - static_cast<uint32_t>(index)) * t->record_size;
-  if (static_cast<uint64_t>(offset) + size > available || (dest == t->current && size > t->record_size)) return 0;
+  if (static_cast<uint64_t>(offset) + size > available) return fail("read past the table's records");
+  if (dest == t->current && size > t->record_size) return fail("more than a record into the current buffer");
   if (t->write_back && t->current_index >= 0) {
     t->write_back = 0;
     table_put(t, t->current_index, t->current);
@@ -223,7 +238,10 @@ int32_t table_find(const RecordTable* t, const void* key, int32_t* position, Rec
   int32_t unused = 0;
   if (!position) position = &unused;
   *position = -1;
-  if (!t->record_size) return -1;
+  if (!t->record_size) {
+    fail("record table not set up");
+    return -1;
+  }
   if (!key) key = t->current;
   if (!comparison) comparison = t->comparison;
   const uint32_t count = t->count;
@@ -266,9 +284,9 @@ int32_t table_put_unsorted(RecordTable* t, int32_t index, const void* source) {
 }
 
 int table_load(RecordTable* t, MemStream* stream) {
-  if (!t->record_size) return 0;
+  if (!t->record_size) return fail("record table not set up");
   uint8_t word[4];
-  if (!stream_read(stream, word, 4)) return 0;
+  if (!stream_read(stream, word, 4)) return fail("record table stream ends before its count");
   const uint32_t first = load_u32le(word);
   if (first == 0) return 1;
 
@@ -277,16 +295,21 @@ int table_load(RecordTable* t, MemStream* stream) {
   if ((first & 0xFFFF) == kTableStreamMarker) {
     const uint32_t header_length = first >> 16;
     uint8_t fields[8];
-    if (header_length < 12 || !stream_read(stream, fields, 8)) return 0;
+    if (header_length < 12) return fail("record table stream header shorter than 12 bytes");
+    if (!stream_read(stream, fields, 8)) return fail("record table stream ends inside its header");
     // Header bytes beyond the two fields this reader knows are skipped.
-    if (header_length > 12 && !stream_seek(stream, static_cast<int32_t>(header_length - 12), 1)) return 0;
+    if (header_length > 12 && !stream_seek(stream, static_cast<int32_t>(header_length - 12), 1)) {
+      return fail("record table stream ends inside its header");
+    }
     count = static_cast<int32_t>(load_u32le(fields));
     stored_size = static_cast<int32_t>(load_u32le(fields + 4));
-    if (count < 0 || count > kTableStreamMaxCount) return 0;
-    if (count > kTableStreamMaxMixedCount && stored_size != t->record_size) return 0;
-    if (count > 0 && stored_size <= 0) return 0;
+    if (count < 0 || count > kTableStreamMaxCount) return fail("record table stream count out of range");
+    if (count > kTableStreamMaxMixedCount && stored_size != t->record_size) {
+      return fail("record table stream has too many records of another size");
+    }
+    if (count > 0 && stored_size <= 0) return fail("record table stream record size not positive");
   } else {
-    if (first >= kTableStreamMaxShortCount) return 0;
+    if (first >= kTableStreamMaxShortCount) return fail("record table stream count out of range");
     count = first;
   }
 
@@ -294,8 +317,10 @@ int table_load(RecordTable* t, MemStream* stream) {
   const int64_t stored_bytes = count * stored_size;
   const int64_t deliverable = stream_unbounded(stream) ? static_cast<int64_t>(kTableUnboundedLoadBytes)
                                                        : stream_remaining(stream);
-  if (stored_bytes > deliverable) return 0;
-  if (static_cast<uint64_t>(count) * t->record_size > kTableMaxLoadBytes) return 0;
+  if (stored_bytes > deliverable) return fail("record table stream holds fewer bytes than its header claims");
+  if (static_cast<uint64_t>(count) * t->record_size > kTableMaxLoadBytes) {
+    return fail("record table stream too large to load");
+  }
 
   table_clear_current(t);
   const auto n = static_cast<uint32_t>(count);

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include "framework/base/error.h"
+
 namespace lumra::base {
 namespace {
 
@@ -84,6 +86,24 @@ TEST_F(DynArrayTest, RemovingUnderTheCursorSkipsTheElementThatMovesIn) {
   EXPECT_EQ(seen, (std::vector<int>{0, 1, 3}));
 }
 
+TEST_F(DynArrayTest, FailuresSayWhyAndEndingAWalkIsNone) {
+  append(1);
+  int foreign = 0;
+  clear_error();
+  EXPECT_EQ(array_remove(&a, &foreign), 0);
+  EXPECT_STREQ(last_error(), "not an element of the array");
+  clear_error();
+  EXPECT_EQ(array_remove_at(&a, 1), 0);
+  EXPECT_STREQ(last_error(), "no element at that index");
+  clear_error();
+  EXPECT_EQ(array_append_many(&a, &foreign, UINT32_MAX), 0);
+  EXPECT_STREQ(last_error(), "array full");
+  clear_error();
+  EXPECT_EQ(walk(), std::vector<int>{1});
+  EXPECT_EQ(array_find(&a, &foreign, compare_ints), nullptr);
+  EXPECT_STREQ(last_error(), "") << "the end of a walk and a search without match are answers";
+}
+
 TEST_F(DynArrayTest, IndexOfRejectsForeignAndMisalignedPointers) {
   for (int i = 0; i < 3; ++i) append(i);
   EXPECT_EQ(array_index_of(&a, a.data + 2 * sizeof(int)), 2);
@@ -111,8 +131,15 @@ TEST_F(DynArrayTest, FindSortAndSortedSearch) {
 
 TEST(DynArray, NotSetUpFailsEverything) {
   DynArray a{};
+  clear_error();
   EXPECT_EQ(array_append(&a), nullptr);
+  EXPECT_STREQ(last_error(), "array not set up");
+  clear_error();
   EXPECT_EQ(array_reserve(&a, 4), 0);
+  EXPECT_STREQ(last_error(), "array not set up");
+  clear_error();
+  EXPECT_EQ(array_remove_at(&a, 0), 0);
+  EXPECT_STREQ(last_error(), "array not set up");
   uint8_t* at = nullptr;
   EXPECT_EQ(array_next(&a, &at), 0);
   DynArray b{};

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/base/bytes.h"
+#include "framework/base/error.h"
 #include "framework/base/heap.h"
 #include "framework/base/packed.h"
 
@@ -59,6 +62,57 @@ TEST(MemStream, BoundedViewStopsAtItsEndAndUnboundedDoesNot) {
   EXPECT_EQ(stream_read(&s, out, 4), 1);
   EXPECT_EQ(stream_seek(&s, 20, 0), 1);
   stream_release(&s);
+}
+
+// A failing call says why, so that callers never print an older reason.
+TEST(MemStream, EveryFailingCallSaysWhy) {
+  uint8_t bytes[8] = {};
+  uint8_t out[16];
+  MemStream view{}, owned{}, unbounded{};
+  stream_open_memory(&view, bytes, 8);
+  stream_setup(&owned);
+  stream_write(&owned, "abc", 3);
+  stream_open_memory(&unbounded, bytes, -1);
+  const std::vector<uint8_t> packed = pack(text_bytes(4000), kPackedLzw);
+  std::vector<uint8_t> broken = packed;
+  broken[broken.size() / 2] ^= 0x5A;
+  TempFile packed_cut(std::vector<uint8_t>(packed.begin(), packed.begin() + 40));
+  TempFile packed_broken(broken);
+  TempFile short_file(std::vector<uint8_t>(5, 1));
+  const auto read_file = [](std::FILE* f, int32_t n) {
+    MemStream s{};
+    const int r = stream_read_file(&s, f, n);
+    stream_release(&s);
+    return r;
+  };
+  const std::pair<const char*, std::function<int()>> calls[] = {
+      {"read past a view's end", [&] { return stream_read(&view, out, 9); }},
+      {"read a negative length", [&] { return stream_read(&owned, out, -1); }},
+      {"write into a view", [&] { return stream_write(&view, "x", 1); }},
+      {"write a negative length", [&] { return stream_write(&owned, "x", -1); }},
+      {"read past 2 GiB in an unbounded view",
+       [&] { return stream_seek(&unbounded, INT32_MAX - 1, 0) * stream_read(&unbounded, out, 4); }},
+      {"reserve in a view", [&] { return stream_reserve(&view, 64); }},
+      {"reserve above 2 GiB", [&] { return stream_reserve(&owned, kStreamMaxCapacity + 1); }},
+      {"seek from the end", [&] { return stream_seek(&owned, 0, 2); }},
+      {"seek before the start", [&] { return stream_seek(&owned, -1, 0); }},
+      {"seek past the end", [&] { return stream_seek(&owned, 4, 0); }},
+      {"read a file into a view", [&] { return stream_read_file(&view, short_file.f, 2); }},
+      {"read no file", [&] { return stream_read_file(&owned, nullptr, 2); }},
+      {"read more than the file holds", [&] { return read_file(short_file.f, 9); }},
+      {"packed block cut short", [&] { return read_file(packed_cut.f, int32_t(packed.size())); }},
+      {"packed block that does not expand", [&] { return read_file(packed_broken.f, -1); }},
+      {"write no file", [&] { return stream_write_file(&owned, nullptr); }},
+      {"write an unbounded view", [&] { return stream_write_file(&unbounded, short_file.f); }},
+  };
+  for (const auto& [name, call] : calls) {
+    clear_error();
+    EXPECT_EQ(call(), 0) << name;
+    EXPECT_STRNE(last_error(), "") << name;
+  }
+  stream_release(&view);
+  stream_release(&owned);
+  stream_release(&unbounded);
 }
 
 TEST(MemStream, ReadWriteSeekRules) {

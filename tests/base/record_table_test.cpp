@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
+#include <utility>
 #include <vector>
 
 #include "framework/base/bytes.h"
+#include "framework/base/error.h"
 #include "framework/base/heap.h"
 
 namespace lumra::base {
@@ -261,10 +264,47 @@ TEST(RecordTable, HostileStreamsFailBeforeAllocating) {
     RecordTable t{};
     table_setup(&t, 16, nullptr);
     const size_t before = heap_stats(heap_current()).bytes_in_use;
+    clear_error();
     EXPECT_EQ(load(&t, c.bytes), 0) << c.name;
+    EXPECT_STRNE(last_error(), "") << c.name << ": no reason";
     EXPECT_LT(heap_stats(heap_current()).bytes_in_use, before + 4096) << c.name;
     table_release(&t);
   }
+}
+
+// A failing call says why, so that callers never print an older reason.
+TEST(RecordTable, EveryFailingCallSaysWhy) {
+  RecordTable unset{};
+  RecordTable t{};
+  ASSERT_EQ(table_setup(&t, sizeof(Rec), nullptr), 1);
+  const Rec r{1, 2};
+  ASSERT_EQ(table_put(&t, -1, &r), 1);
+  Rec out{};
+  const std::pair<const char*, std::function<int()>> calls[] = {
+      {"set-up with record size 0", [] { RecordTable z{}; return table_setup(&z, 0, nullptr); }},
+      {"resize before set-up", [&] { return table_resize(&unset, 4); }},
+      {"get before set-up", [&] { return table_get(&unset, 0); }},
+      {"put before set-up", [&] { return static_cast<int>(table_put(&unset, -1, &r)); }},
+      {"find before set-up", [&] { return table_find(&unset, &r) + 1; }},
+      {"delete past the end", [&] { return table_delete(&t, 1); }},
+      {"get past the end", [&] { return table_get(&t, 1, &out); }},
+      {"get at -1", [&] { return table_get(&t, -1); }},
+      {"get past the records", [&] { return table_get(&t, 0, &out, sizeof out, 4); }},
+      {"get more than a record into the current one", [&] { return table_get(&t, 0, nullptr, 64); }},
+      {"delete at -1", [&] { return table_delete(&t, -1); }},
+      {"load before set-up", [&] { MemStream s{}; return table_load(&unset, &s); }},
+  };
+  for (const auto& [name, call] : calls) {
+    clear_error();
+    EXPECT_EQ(call(), 0) << name;
+    EXPECT_STRNE(last_error(), "") << name;
+  }
+  // Not finding is an answer, not a failure.
+  clear_error();
+  const Rec other{5, 0};
+  EXPECT_EQ(table_find(&t, &other), -1);
+  EXPECT_STREQ(last_error(), "");
+  table_release(&t);
 }
 
 TEST(RecordTable, UnboundedStreamsAreCapped) {
