@@ -1,3 +1,4 @@
+// The last failure reason, one per thread, in fixed storage so that recording it cannot fail.
 #include "framework/base/error.h"
 
 #include <cstdarg>

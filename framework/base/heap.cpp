@@ -1,3 +1,5 @@
+// The heap table over the C allocator: a size header in front of every block for exact zeroing on
+// growth and per-heap bookkeeping, and compaction handed to the system at most every five seconds.
 #include "framework/base/heap.h"
 
 #include <cstdlib>

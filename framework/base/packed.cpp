@@ -1,3 +1,5 @@
+// Packed blocks: the header checked before anything trusts it, the expansion bounded by what the
+// method can produce from the data, and encoding that gives up rather than store a larger block.
 #include "framework/base/packed.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// The foundation's ticks: the system's monotonic clock cut to a wrapping 32-bit count.
 #include "framework/base/ticks.h"
 
 #include "platform/system/clock.h"
