@@ -106,6 +106,140 @@ int32_t format_for_bits(uint32_t bits) {
   }
 }
 
+// What the two headers say, checked: everything but the colour table and the rows.
+struct Layout {
+  uint32_t pixel_offset;
+  int32_t width;
+  int32_t height;  // positive; top_down says which way the rows are stored
+  bool top_down;
+  uint32_t bits;
+  uint32_t compression;
+  int32_t format;
+  uint64_t table_at;         // where the colour table starts
+  uint32_t table_entries;    // colours used, else colours important, else all the bits can index
+  Channel red, green, blue;  // 32-bit pixels
+  uint64_t row_size;         // a stored row, padded to 4 bytes
+};
+
+bool run_length(const Layout& l) { return l.compression == kRle8 || l.compression == kRle4; }
+
+int read_layout(const uint8_t* data, size_t size, Layout* l) {
+  const uint32_t info_size = load_u32le(data + 14);
+  const auto signed_height = static_cast<int32_t>(load_u32le(data + 22));
+  const uint32_t colours_used = load_u32le(data + 46);
+  const uint32_t colours_important = load_u32le(data + 50);
+  l->pixel_offset = load_u32le(data + 10);
+  l->width = static_cast<int32_t>(load_u32le(data + 18));
+  l->bits = load_u16le(data + 28);
+  l->compression = load_u32le(data + 30);
+
+  if (info_size < kInfoHeader) return fail("BMP with a core (OS/2 1.x) header is not supported");
+  if (info_size > kMaxInfoHeader) return fail("BMP information header size is implausible");
+  l->format = format_for_bits(l->bits);
+  if (l->format < 0) return fail("BMP bits per pixel other than 1, 4, 8, 24, 32");
+
+  // Where the colour table starts: after the information header, and after the three (or four)
+  // masks that follow a 40-byte header for bit-field bitmaps.
+  l->table_at = kFileHeader + uint64_t{info_size};
+  l->red = channel_of(0x00FF0000), l->green = channel_of(0x0000FF00), l->blue = channel_of(0x000000FF);
+  if (l->compression == kBitFields || l->compression == kAlphaBitFields) {
+    if (l->bits != 32) return fail("BMP bit fields are supported with 32 bits per pixel only");
+    const uint64_t masks_at = info_size == kInfoHeader ? l->table_at : kFileHeader + kInfoHeader;
+    if (info_size == kInfoHeader) l->table_at += l->compression == kAlphaBitFields ? 16 : 12;
+    if (masks_at + 12 > size) return fail("BMP bit-field masks cut short");
+    l->red = channel_of(load_u32le(data + masks_at));
+    l->green = channel_of(load_u32le(data + masks_at + 4));
+    l->blue = channel_of(load_u32le(data + masks_at + 8));
+  } else if (run_length(*l)) {
+    if (l->bits != (l->compression == kRle8 ? 8u : 4u)) {
+      return fail("BMP run-length code does not match its bits per pixel");
+    }
+    if (signed_height < 0) return fail("BMP run-length bitmaps cannot be top-down");
+    if (l->pixel_offset >= size) return fail("BMP pixel data lies past the end of the file");
+  } else if (l->compression != kRgb) {
+    return fail("BMP compression other than run-length and bit fields (JPEG, PNG) is not supported");
+  }
+
+  if (l->width <= 0 || signed_height == 0 || signed_height == INT32_MIN) {
+    return fail("BMP size is not a picture");
+  }
+  l->top_down = signed_height < 0;
+  l->height = l->top_down ? -signed_height : signed_height;
+  if (!picture_size_allowed(l->width, l->height)) return 0;
+  const uint32_t entries = l->bits <= 8 ? 1u << l->bits : 0;
+  const uint32_t n = colours_used ? colours_used : colours_important ? colours_important : entries;
+  l->table_entries = n < entries ? n : entries;  // indices cannot reach further
+  const uint64_t row_bytes = (uint64_t{static_cast<uint32_t>(l->width)} * l->bits + 7) / 8;
+  l->row_size = (row_bytes + 3) & ~uint64_t{3};
+  return 1;
+}
+
+// The colour table as colour values; `count` entries (0 above 8 bits).
+int read_palette(const uint8_t* data, size_t size, const Layout& l, uint32_t palette[256], int32_t* count) {
+  *count = 0;
+  if (l.bits > 8) return 1;
+  if (l.table_at + uint64_t{l.table_entries} * 4 > size) {
+    return fail("BMP colour table runs past the end of the file");
+  }
+  for (uint32_t i = 0; i < l.table_entries; ++i) {
+    const uint8_t* e = data + l.table_at + uint64_t{i} * 4;
+    palette[i] = colour_value(e[2], e[1], e[0]);
+  }
+  *count = static_cast<int32_t>(l.table_entries);
+  return 1;
+}
+
+// Stored rows must all lie inside the file (run-length data is bounded by its cursor instead).
+int check_rows(size_t size, const Layout& l) {
+  if (run_length(l)) return 1;
+  const uint64_t row_bytes = (uint64_t{static_cast<uint32_t>(l.width)} * l.bits + 7) / 8;
+  uint64_t end = 0;
+  const uint64_t first = uint64_t{l.pixel_offset} + row_bytes;
+  const auto rows_after_first = static_cast<uint64_t>(l.height) - 1;
+  if (!base::checked_mad<uint64_t>(l.row_size, rows_after_first, first, &end) || end > size) {
+    return fail("BMP rows run past the end of the file");
+  }
+  return 1;
+}
+
+// One stored row into an image row: palette formats as they are, 24 and 32 bits as colour values.
+void convert_row(const uint8_t* src, uint8_t* dst, size_t stride, const Layout& l) {
+  if (l.format != Rgb32) {
+    std::memcpy(dst, src, stride);
+  } else if (l.bits == 24) {
+    for (int32_t x = 0; x < l.width; ++x, src += 3, dst += 4) {
+      dst[0] = src[2];
+      dst[1] = src[1];
+      dst[2] = src[0];
+      dst[3] = 0;
+    }
+  } else if (l.compression == kRgb) {
+    for (int32_t x = 0; x < l.width; ++x, src += 4, dst += 4) {
+      dst[0] = src[2];
+      dst[1] = src[1];
+      dst[2] = src[0];
+      dst[3] = 0;
+    }
+  } else {
+    for (int32_t x = 0; x < l.width; ++x, src += 4, dst += 4) {
+      const uint32_t p = load_u32le(src);
+      dst[0] = static_cast<uint8_t>(channel_value(l.red, p));
+      dst[1] = static_cast<uint8_t>(channel_value(l.green, p));
+      dst[2] = static_cast<uint8_t>(channel_value(l.blue, p));
+      dst[3] = 0;
+    }
+  }
+}
+
+void copy_rows(const uint8_t* data, const Layout& l, Image* img) {
+  const auto stride = static_cast<size_t>(img->stride);
+  for (int32_t r = 0; r < l.height; ++r) {
+    const int32_t file_row = l.top_down ? r : l.height - 1 - r;
+    const uint8_t* src = data + l.pixel_offset + l.row_size * static_cast<uint64_t>(file_row);
+    convert_row(src, img->pixels + stride * static_cast<size_t>(r), stride, l);
+  }
+}
+
 }  // namespace
 
 int read_bmp_memory(uint8_t header[kBmpHeaderSize], Image* img, const uint8_t* data, size_t size) {
@@ -113,107 +247,21 @@ int read_bmp_memory(uint8_t header[kBmpHeaderSize], Image* img, const uint8_t* d
   if (size < 2 || data[0] != 'B' || data[1] != 'M') return fail("not a BMP file (no \"BM\")");
   std::memcpy(header, data, size < kBmpHeaderSize ? size : kBmpHeaderSize);
   if (size < kBmpHeaderSize) return fail("BMP headers cut short");
-
-  const uint32_t pixel_offset = load_u32le(data + 10);
-  const uint32_t info_size = load_u32le(data + 14);
-  const auto width = static_cast<int32_t>(load_u32le(data + 18));
-  const auto signed_height = static_cast<int32_t>(load_u32le(data + 22));
-  const uint32_t bits = load_u16le(data + 28);
-  const uint32_t compression = load_u32le(data + 30);
-  const uint32_t colours_used = load_u32le(data + 46);
-  const uint32_t colours_important = load_u32le(data + 50);
-
-  if (info_size < kInfoHeader) return fail("BMP with a core (OS/2 1.x) header is not supported");
-  if (info_size > kMaxInfoHeader) return fail("BMP information header size is implausible");
-  const int32_t format = format_for_bits(bits);
-  if (format < 0) return fail("BMP bits per pixel other than 1, 4, 8, 24, 32");
-
-  // Where the colour table starts: after the information header, and after the three (or four)
-  // masks that follow a 40-byte header for bit-field bitmaps.
-  uint64_t table_at = kFileHeader + uint64_t{info_size};
-  Channel red = channel_of(0x00FF0000), green = channel_of(0x0000FF00), blue = channel_of(0x000000FF);
-  if (compression == kBitFields || compression == kAlphaBitFields) {
-    if (bits != 32) return fail("BMP bit fields are supported with 32 bits per pixel only");
-    const uint64_t masks_at = info_size == kInfoHeader ? table_at : kFileHeader + kInfoHeader;
-    if (info_size == kInfoHeader) table_at += compression == kAlphaBitFields ? 16 : 12;
-    if (masks_at + 12 > size) return fail("BMP bit-field masks cut short");
-    red = channel_of(load_u32le(data + masks_at));
-    green = channel_of(load_u32le(data + masks_at + 4));
-    blue = channel_of(load_u32le(data + masks_at + 8));
-  } else if (compression == kRle8 || compression == kRle4) {
-    if (bits != (compression == kRle8 ? 8u : 4u)) return fail("BMP run-length code does not match its bits per pixel");
-    if (signed_height < 0) return fail("BMP run-length bitmaps cannot be top-down");
-    if (pixel_offset >= size) return fail("BMP pixel data lies past the end of the file");
-  } else if (compression != kRgb) {
-    return fail("BMP compression other than run-length and bit fields (JPEG, PNG) is not supported");
-  }
-
-  if (width <= 0 || signed_height == 0 || signed_height == INT32_MIN) return fail("BMP size is not a picture");
-  const bool top_down = signed_height < 0;
-  const int32_t height = top_down ? -signed_height : signed_height;
-  if (!picture_size_allowed(width, height)) return 0;
-
+  Layout l{};
+  if (!read_layout(data, size, &l)) return 0;
   uint32_t palette[256];
   int32_t palette_count = 0;
-  if (bits <= 8) {
-    const uint32_t entries = 1u << bits;
-    uint32_t n = colours_used ? colours_used : colours_important ? colours_important : entries;
-    if (n > entries) n = entries;  // indices cannot reach further
-    if (table_at + uint64_t{n} * 4 > size) return fail("BMP colour table runs past the end of the file");
-    for (uint32_t i = 0; i < n; ++i) {
-      const uint8_t* e = data + table_at + uint64_t{i} * 4;
-      palette[i] = colour_value(e[2], e[1], e[0]);
-    }
-    palette_count = static_cast<int32_t>(n);
-  }
-
-  const bool run_length = compression == kRle8 || compression == kRle4;
-  const uint64_t row_bytes = (uint64_t{static_cast<uint32_t>(width)} * bits + 7) / 8;
-  const uint64_t row_size = (row_bytes + 3) & ~uint64_t{3};
-  uint64_t end = 0;
-  if (!run_length &&
-      (!base::checked_mad<uint64_t>(row_size, static_cast<uint64_t>(height) - 1, uint64_t{pixel_offset} + row_bytes, &end) ||
-       end > size)) {
-    return fail("BMP rows run past the end of the file");
-  }
+  if (!read_palette(data, size, l, palette, &palette_count)) return 0;
+  if (!check_rows(size, l)) return 0;
 
   image_free(img);
-  if (!image_allocate(img, format, width, height, palette_count, palette_count ? palette : nullptr, 0, 0)) return 0;
-  if (run_length) {
-    std::memset(img->pixels, 0, static_cast<size_t>(img->stride) * static_cast<size_t>(height));
-    decode_rle(data + pixel_offset, size - pixel_offset, compression == kRle4, img);
-    return 1;
-  }
-  const auto stride = static_cast<size_t>(img->stride);
-  for (int32_t r = 0; r < height; ++r) {
-    const int32_t file_row = top_down ? r : height - 1 - r;
-    const uint8_t* src = data + pixel_offset + row_size * static_cast<uint64_t>(file_row);
-    uint8_t* dst = img->pixels + stride * static_cast<size_t>(r);
-    if (format != Rgb32) {
-      std::memcpy(dst, src, stride);
-    } else if (bits == 24) {
-      for (int32_t x = 0; x < width; ++x, src += 3, dst += 4) {
-        dst[0] = src[2];
-        dst[1] = src[1];
-        dst[2] = src[0];
-        dst[3] = 0;
-      }
-    } else if (compression == kRgb) {
-      for (int32_t x = 0; x < width; ++x, src += 4, dst += 4) {
-        dst[0] = src[2];
-        dst[1] = src[1];
-        dst[2] = src[0];
-        dst[3] = 0;
-      }
-    } else {
-      for (int32_t x = 0; x < width; ++x, src += 4, dst += 4) {
-        const uint32_t p = load_u32le(src);
-        dst[0] = static_cast<uint8_t>(channel_value(red, p));
-        dst[1] = static_cast<uint8_t>(channel_value(green, p));
-        dst[2] = static_cast<uint8_t>(channel_value(blue, p));
-        dst[3] = 0;
-      }
-    }
+  const uint32_t* table = palette_count ? palette : nullptr;
+  if (!image_allocate(img, l.format, l.width, l.height, palette_count, table, 0, 0)) return 0;
+  if (run_length(l)) {
+    std::memset(img->pixels, 0, static_cast<size_t>(img->stride) * static_cast<size_t>(l.height));
+    decode_rle(data + l.pixel_offset, size - l.pixel_offset, l.compression == kRle4, img);
+  } else {
+    copy_rows(data, l, img);
   }
   return 1;
 }
@@ -223,94 +271,132 @@ int read_bmp(uint8_t header[kBmpHeaderSize], Image* img, const char* path) {
   return internal::parse_file(path, [&](const uint8_t* data, size_t size) { return read_bmp_memory(header, img, data, size); });
 }
 
-int save_bmp(const Image* img, const char* path, int32_t x_resolution, int32_t y_resolution) {
-  if (!image_is_valid(img)) return fail("no picture to save");
-  uint32_t bits = 0;
-  switch (img->format) {
-    case Mono1: bits = 1; break;
+namespace {
+
+// Bits per pixel written for a format; 0 for none.
+uint32_t bits_written(int32_t format) {
+  switch (format) {
+    case Mono1: return 1;
     case Gray4:
-    case Indexed4: bits = 4; break;
+    case Indexed4: return 4;
     case Gray8:
-    case Indexed8: bits = 8; break;
-    case Rgb32: bits = 24; break;
-    default: return fail("unknown pixel format");
+    case Indexed8: return 8;
+    case Rgb32: return 24;
+    default: return 0;
   }
-  uint32_t table[256];
-  uint32_t entries = 0;
-  if (bits <= 8) {
-    const uint32_t most = 1u << bits;
-    if (img->palette && img->paletteCount > 0) {
-      entries = static_cast<uint32_t>(img->paletteCount) < most ? static_cast<uint32_t>(img->paletteCount) : most;
-      std::memcpy(table, img->palette, entries * 4);
-    } else {
-      entries = most;
-      for (uint32_t i = 0; i < entries; ++i) {
-        switch (img->format) {
-          case Mono1: table[i] = i ? colour_value(255, 255, 255) : 0; break;
-          case Gray4: table[i] = internal::window_palette_colour(16 + static_cast<int32_t>(i)); break;
-          case Gray8: table[i] = colour_value(i, i, i); break;
-          default: table[i] = internal::window_palette_colour(static_cast<int32_t>(i)); break;
-        }
-      }
+}
+
+// The colour table written: the image's palette (at most what the bits index), else the
+// format's own colours; none above 8 bits. Returns the entry count.
+uint32_t colour_table(const Image* img, uint32_t bits, uint32_t table[256]) {
+  if (bits > 8) return 0;
+  const uint32_t most = 1u << bits;
+  if (img->palette && img->paletteCount > 0) {
+    const auto own = static_cast<uint32_t>(img->paletteCount);
+    const uint32_t entries = own < most ? own : most;
+    std::memcpy(table, img->palette, entries * 4);
+    return entries;
+  }
+  for (uint32_t i = 0; i < most; ++i) {
+    switch (img->format) {
+      case Mono1: table[i] = i ? colour_value(255, 255, 255) : 0; break;
+      case Gray4: table[i] = internal::window_palette_colour(16 + static_cast<int32_t>(i)); break;
+      case Gray8: table[i] = colour_value(i, i, i); break;
+      default: table[i] = internal::window_palette_colour(static_cast<int32_t>(i)); break;
     }
   }
-  const uint64_t row_bytes = (uint64_t{img->width} * bits + 7) / 8;
-  const uint64_t row_size = (row_bytes + 3) & ~uint64_t{3};
-  const uint64_t image_size = row_size * img->height;
-  const uint64_t offset = kBmpHeaderSize + uint64_t{entries} * 4;
-  if (offset + image_size > UINT32_MAX) return fail("picture too large for a BMP file");
+  return most;
+}
 
-  uint8_t h[kBmpHeaderSize] = {'B', 'M'};
-  base::store_u32le(h + 2, static_cast<uint32_t>(offset + image_size));
-  base::store_u32le(h + 10, static_cast<uint32_t>(offset));
+// The sizes of what is written.
+struct BmpSizes {
+  uint32_t bits;
+  uint32_t entries;    // colour table
+  uint64_t row_bytes;  // pixel bytes of a row
+  uint64_t row_size;   // padded to 4 bytes
+  uint64_t offset;     // of the rows: headers and table
+  uint64_t image_size;
+};
+
+void fill_header(uint8_t h[kBmpHeaderSize], const Image* img, const BmpSizes& z, int32_t x_resolution,
+                 int32_t y_resolution) {
+  std::memset(h, 0, kBmpHeaderSize);
+  h[0] = 'B';
+  h[1] = 'M';
+  base::store_u32le(h + 2, static_cast<uint32_t>(z.offset + z.image_size));
+  base::store_u32le(h + 10, static_cast<uint32_t>(z.offset));
   base::store_u32le(h + 14, kInfoHeader);
   base::store_u32le(h + 18, img->width);
   base::store_u32le(h + 22, img->height);
   base::store_u16le(h + 26, 1);
-  base::store_u16le(h + 28, static_cast<uint16_t>(bits));
-  base::store_u32le(h + 34, static_cast<uint32_t>(image_size));
+  base::store_u16le(h + 28, static_cast<uint16_t>(z.bits));
+  base::store_u32le(h + 34, static_cast<uint32_t>(z.image_size));
   base::store_u32le(h + 38, static_cast<uint32_t>(static_cast<int32_t>(std::floor(x_resolution * 100.0 * (1 / 2.54)))));
   base::store_u32le(h + 42, static_cast<uint32_t>(static_cast<int32_t>(std::floor(y_resolution * 100.0 * (1 / 2.54)))));
-  base::store_u32le(h + 50, entries);
+  base::store_u32le(h + 50, z.entries);
+}
 
-  internal::OutFile out;
-  if (!internal::out_open(&out, path)) return 0;
-  out_write(&out, h, sizeof h);
-  for (uint32_t i = 0; i < entries; ++i) {
-    const uint8_t e[4] = {static_cast<uint8_t>(table[i] >> 16), static_cast<uint8_t>(table[i] >> 8),
-                          static_cast<uint8_t>(table[i]), 0};
-    out_write(&out, e, 4);
-  }
-  // One padded file row at a time; bits beyond the width are written as zeros.
+// One padded file row at a time, bottom row first; bits beyond the width are written as zeros.
+void write_rows(internal::OutFile* out, const Image* img, const BmpSizes& z) {
   uint8_t row_buffer[4096];
   const size_t stride = static_cast<size_t>(img->stride);
-  const uint32_t spare_bits = static_cast<uint32_t>(row_bytes * 8 - uint64_t{img->width} * bits);
-  for (uint32_t r = img->height; r-- > 0 && out.ok;) {
+  const uint32_t spare_bits = static_cast<uint32_t>(z.row_bytes * 8 - uint64_t{img->width} * z.bits);
+  for (uint32_t r = img->height; r-- > 0 && out->ok;) {
     const uint8_t* src = img->pixels + stride * r;
     uint64_t done = 0;
     uint32_t x = 0;
-    while (done < row_size) {
+    while (done < z.row_size) {
       size_t n = 0;
-      if (bits == 24) {
+      if (z.bits == 24) {
         for (; x < img->width && n + 3 <= sizeof row_buffer; ++x, n += 3) {
           row_buffer[n] = src[x * 4 + 2];
           row_buffer[n + 1] = src[x * 4 + 1];
           row_buffer[n + 2] = src[x * 4];
         }
       } else {
-        const uint64_t copy = row_bytes - (done < row_bytes ? done : row_bytes);
+        const uint64_t copy = z.row_bytes - (done < z.row_bytes ? done : z.row_bytes);
         n = copy < sizeof row_buffer ? static_cast<size_t>(copy) : sizeof row_buffer;
         std::memcpy(row_buffer, src + done, n);
-        if (done + n == row_bytes && spare_bits) row_buffer[n - 1] &= static_cast<uint8_t>(0xFF << spare_bits);
+        if (done + n == z.row_bytes && spare_bits) {
+          row_buffer[n - 1] &= static_cast<uint8_t>(0xFF << spare_bits);
+        }
       }
       // Padding up to the row size, once the pixel bytes are out.
-      if (done + n >= row_bytes) {
-        while (done + n < row_size && n < sizeof row_buffer) row_buffer[n++] = 0;
+      if (done + n >= z.row_bytes) {
+        while (done + n < z.row_size && n < sizeof row_buffer) row_buffer[n++] = 0;
       }
-      out_write(&out, row_buffer, n);
+      out_write(out, row_buffer, n);
       done += n;
     }
   }
+}
+
+}  // namespace
+
+int save_bmp(const Image* img, const char* path, int32_t x_resolution, int32_t y_resolution) {
+  if (!image_is_valid(img)) return fail("no picture to save");
+  BmpSizes z{};
+  z.bits = bits_written(img->format);
+  if (!z.bits) return fail("unknown pixel format");
+  uint32_t table[256];
+  z.entries = colour_table(img, z.bits, table);
+  z.row_bytes = (uint64_t{img->width} * z.bits + 7) / 8;
+  z.row_size = (z.row_bytes + 3) & ~uint64_t{3};
+  z.image_size = z.row_size * img->height;
+  z.offset = kBmpHeaderSize + uint64_t{z.entries} * 4;
+  if (z.offset + z.image_size > UINT32_MAX) return fail("picture too large for a BMP file");
+  uint8_t h[kBmpHeaderSize];
+  fill_header(h, img, z, x_resolution, y_resolution);
+
+  internal::OutFile out;
+  if (!internal::out_open(&out, path)) return 0;
+  out_write(&out, h, sizeof h);
+  for (uint32_t i = 0; i < z.entries; ++i) {
+    const uint8_t e[4] = {static_cast<uint8_t>(table[i] >> 16), static_cast<uint8_t>(table[i] >> 8),
+                          static_cast<uint8_t>(table[i]), 0};
+    out_write(&out, e, 4);
+  }
+  write_rows(&out, img, z);
   return out_finish(&out);
 }
 
