@@ -7,6 +7,7 @@
 
 #include "framework/base/bytes.h"
 #include "framework/base/heap.h"
+#include "framework/base/owned.h"
 #include "framework/graphics/back_buffer.h"
 #include "framework/graphics/colour.h"
 #include "framework/graphics/draw_state.h"
@@ -178,108 +179,150 @@ void output_band(Plan* p, const uint8_t* image, const uint8_t* mask, int64_t row
   }
 }
 
-}  // namespace
-
-int draw_slow(Plan* p) {
-  Image* img = p->img;
-  const int32_t vw = p->vx1 - p->vx0, vh = p->vy1 - p->vy0;
-  const int64_t row_size = (static_cast<int64_t>(vw) * 3 + 3) & ~int64_t{3};
-  const int64_t halves = p->masked ? 2 : 1;
-  int64_t band_rows = std::min<int64_t>(vh, std::max<int64_t>((kBandLimit - 1) / (row_size * halves), 1));
-  uint8_t* band = work_buffer(static_cast<size_t>(band_rows * row_size * halves));
-  while (!band && band_rows > 1 && band_rows * row_size * halves >= kSmallestBand) {
-    --band_rows;
-    band = work_buffer(static_cast<size_t>(band_rows * row_size * halves));
-  }
-  if (!band) return 0;
-  uint8_t* mask = band + band_rows * row_size;
-
-  const int32_t mode = p->colour_mode;
-  if (p->entries && mode != kDrawTrueColour) {
-    if (mode == kDrawMono || mode == kDrawGrayDither || mode == kDrawColourDither) {
-      img->ditherCache = static_cast<int32_t*>(base::heap_alloc(static_cast<size_t>(p->entries) * 64 * sizeof(int32_t)));
-      if (!img->ditherCache) return 0;
-      for (int32_t e = 0; e < p->entries; ++e) {
-        dither_pattern(img->ditherCache + e * 64, p->entry_colour[e], dither_kind(mode), kColours);
-      }
-    } else {
-      img->colourCache = static_cast<int32_t*>(base::heap_alloc(static_cast<size_t>(p->entries) * sizeof(int32_t)));
-      if (!img->colourCache) return 0;
-      for (int32_t e = 0; e < p->entries; ++e) {
-        img->colourCache[e] = mode == kDrawGray ? nearest_gray(p->entry_colour[e], kColours)
-                                                : nearest_colour(p->entry_colour[e], kColours);
-      }
-    }
-  }
-
-  const bool averaging = p->dw < p->sw;
-  const bool row_groups = averaging && p->dh < p->sh;
-  // Per visible column: the source columns it gathers (averaging) or the one it shows.
-  const size_t per_column = 2 * sizeof(int32_t) + (averaging ? 4 * sizeof(uint64_t) : 0);
-  auto* scratch = static_cast<uint8_t*>(base::heap_alloc(static_cast<size_t>(vw) * per_column));
-  int ran = 0;
-  if (scratch) {
-    auto* first = reinterpret_cast<int32_t*>(scratch);
-    int32_t* last = first + vw;
-    Sums sums{};
-    if (averaging) {
-      auto* s = reinterpret_cast<uint64_t*>(scratch + static_cast<size_t>(vw) * 2 * sizeof(int32_t));
-      sums = Sums{s, s + vw, s + 2 * vw, s + 3 * vw};
-    }
-    for (int32_t i = 0; i < vw; ++i) {
-      const int64_t rel = p->vx0 + i - p->dx;
-      last[i] = static_cast<int32_t>(p->sx + ceil_div((rel + 1) * p->sw, p->dw) - 1);
-      first[i] = averaging ? static_cast<int32_t>(p->sx + ceil_div(rel * p->sw, p->dw)) : last[i];
-    }
-    // Colour numbers are 16-bit values while the filters look at them.
-    const int32_t old_mode = graphics::set_colour_mode(graphics::kDirectMode);
-    Band b{p, nullptr, nullptr, img->ditherCache, img->colourCache};
-    int32_t bands = 0;
-    for (int32_t top = p->vy0; top < p->vy1; top += static_cast<int32_t>(band_rows)) {
-      const int32_t rows = static_cast<int32_t>(std::min<int64_t>(band_rows, p->vy1 - top));
-      std::memset(band, 0, static_cast<size_t>(rows * row_size));
-      if (p->masked) std::memset(mask, 0xFF, static_cast<size_t>(rows * row_size));
-      for (int32_t k = 0; k < rows; ++k) {
-        const int32_t y = top + k;
-        const int64_t rel = y - p->dy;
-        const int64_t r_last = p->sy + ceil_div((rel + 1) * p->sh, p->dh) - 1;
-        const int64_t r_first = row_groups ? p->sy + ceil_div(rel * p->sh, p->dh) : r_last;
-        b.image_row = band + static_cast<int64_t>(rows - 1 - k) * row_size;
-        b.mask_row = mask + static_cast<int64_t>(rows - 1 - k) * row_size;
-        if (!averaging) {
-          for (int32_t i = 0; i < vw; ++i) single(b, p->vx0 + i, y, last[i], r_last);
-          continue;
-        }
-        std::memset(sums.red, 0, static_cast<size_t>(vw) * 4 * sizeof(uint64_t));
-        for (int64_t r = r_first; r <= r_last; ++r) gather_row(*p, first, last, vw, r, &sums);
-        const int64_t block_rows = r_last - r_first + 1;
-        for (int32_t i = 0; i < vw; ++i) {
-          const int32_t x = p->vx0 + i;
-          if ((last[i] - first[i] + 1) * block_rows == 1) {
-            single(b, x, y, last[i], r_last);
-            continue;
-          }
-          const uint64_t n = sums.count[i];
-          if (n == 0) continue;  // every pixel of the block is transparent
-          averaged(b, x, y,
-                   colour_value(static_cast<uint32_t>(sums.red[i] / n), static_cast<uint32_t>(sums.green[i] / n),
-                                static_cast<uint32_t>(sums.blue[i] / n)));
-        }
-      }
-      output_band(p, band, mask, row_size, top, rows);
-      ++bands;
-    }
-    graphics::set_colour_mode(old_mode);
-    report().band_rows = static_cast<int32_t>(band_rows);
-    report().band_count = bands;
-    base::heap_free(scratch);
-    ran = 1;
-  }
+// The per-entry caches of palette images live on the image for the length of one drawing.
+void release_caches(Image* img) {
   base::heap_free(img->ditherCache);
   base::heap_free(img->colourCache);
   img->ditherCache = nullptr;
   img->colourCache = nullptr;
-  return ran;
+}
+using HeldCaches = base::Owned<Image*, release_caches>;
+
+// Palette images outside true colour: per entry the 64 numbers of its dither pattern (pattern
+// modes) or its one matched colour number. False when memory runs out.
+bool prepare_caches(const Plan& p, Image* img) {
+  const int32_t mode = p.colour_mode;
+  if (!p.entries || mode == kDrawTrueColour) return true;
+  const auto entries = static_cast<size_t>(p.entries);
+  if (mode == kDrawMono || mode == kDrawGrayDither || mode == kDrawColourDither) {
+    img->ditherCache = static_cast<int32_t*>(base::heap_alloc(entries * 64 * sizeof(int32_t)));
+    if (!img->ditherCache) return false;
+    for (int32_t e = 0; e < p.entries; ++e) {
+      dither_pattern(img->ditherCache + e * 64, p.entry_colour[e], dither_kind(mode), kColours);
+    }
+    return true;
+  }
+  img->colourCache = static_cast<int32_t*>(base::heap_alloc(entries * sizeof(int32_t)));
+  if (!img->colourCache) return false;
+  for (int32_t e = 0; e < p.entries; ++e) {
+    const uint32_t c = p.entry_colour[e];
+    img->colourCache[e] = mode == kDrawGray ? nearest_gray(c, kColours) : nearest_colour(c, kColours);
+  }
+  return true;
+}
+
+// The band buffer: as many rows (with their mask half) as stay below kBandLimit, fewer when
+// memory is short, down to kSmallestBand. Null when even that cannot be had.
+uint8_t* take_band(int64_t visible_rows, int64_t row_size, int64_t halves, int64_t* band_rows) {
+  const int64_t fitting = std::max<int64_t>((kBandLimit - 1) / (row_size * halves), 1);
+  int64_t rows = std::min<int64_t>(visible_rows, fitting);
+  uint8_t* band = work_buffer(static_cast<size_t>(rows * row_size * halves));
+  while (!band && rows > 1 && rows * row_size * halves >= kSmallestBand) {
+    --rows;
+    band = work_buffer(static_cast<size_t>(rows * row_size * halves));
+  }
+  *band_rows = rows;
+  return band;
+}
+
+// Per visible column: the source columns it gathers (first..last, when averaging) or the one it
+// shows (last), and the sums of the averages.
+struct Columns {
+  int32_t* first;
+  int32_t* last;
+  Sums sums;
+};
+
+// Room for the columns in `scratch` (laid out by columns_scratch_size).
+size_t columns_scratch_size(int32_t vw, bool averaging) {
+  return static_cast<size_t>(vw) * (2 * sizeof(int32_t) + (averaging ? 4 * sizeof(uint64_t) : 0));
+}
+
+Columns map_columns(const Plan& p, bool averaging, uint8_t* scratch) {
+  const int32_t vw = p.vx1 - p.vx0;
+  Columns c{};
+  c.first = reinterpret_cast<int32_t*>(scratch);
+  c.last = c.first + vw;
+  if (averaging) {
+    auto* s = reinterpret_cast<uint64_t*>(scratch + static_cast<size_t>(vw) * 2 * sizeof(int32_t));
+    c.sums = Sums{s, s + vw, s + 2 * vw, s + 3 * vw};
+  }
+  for (int32_t i = 0; i < vw; ++i) {
+    const int64_t rel = p.vx0 + i - p.dx;
+    c.last[i] = static_cast<int32_t>(p.sx + ceil_div((rel + 1) * p.sw, p.dw) - 1);
+    c.first[i] = averaging ? static_cast<int32_t>(p.sx + ceil_div(rel * p.sw, p.dw)) : c.last[i];
+  }
+  return c;
+}
+
+// Destination row y into the band row `b` points at: each pixel its one source pixel, or the
+// mean of its block when shrinking (rows too when shrinking both ways).
+void draw_row(const Band& b, Columns* c, int32_t y, bool averaging, bool row_groups) {
+  const Plan& p = *b.p;
+  const int32_t vw = p.vx1 - p.vx0;
+  const int64_t rel = y - p.dy;
+  const int64_t r_last = p.sy + ceil_div((rel + 1) * p.sh, p.dh) - 1;
+  const int64_t r_first = row_groups ? p.sy + ceil_div(rel * p.sh, p.dh) : r_last;
+  if (!averaging) {
+    for (int32_t i = 0; i < vw; ++i) single(b, p.vx0 + i, y, c->last[i], r_last);
+    return;
+  }
+  std::memset(c->sums.red, 0, static_cast<size_t>(vw) * 4 * sizeof(uint64_t));
+  for (int64_t r = r_first; r <= r_last; ++r) gather_row(p, c->first, c->last, vw, r, &c->sums);
+  const int64_t block_rows = r_last - r_first + 1;
+  for (int32_t i = 0; i < vw; ++i) {
+    const int32_t x = p.vx0 + i;
+    if ((c->last[i] - c->first[i] + 1) * block_rows == 1) {
+      single(b, x, y, c->last[i], r_last);
+      continue;
+    }
+    const uint64_t n = c->sums.count[i];
+    if (n == 0) continue;  // every pixel of the block is transparent
+    const auto mean = [n](const uint64_t* sum) { return static_cast<uint32_t>(*sum / n); };
+    averaged(b, x, y, colour_value(mean(c->sums.red + i), mean(c->sums.green + i), mean(c->sums.blue + i)));
+  }
+}
+
+}  // namespace
+
+int draw_slow(Plan* p) {
+  Image* img = p->img;
+  const int32_t vw = p->vx1 - p->vx0;
+  const int64_t row_size = (static_cast<int64_t>(vw) * 3 + 3) & ~int64_t{3};
+  const int64_t halves = p->masked ? 2 : 1;
+  int64_t band_rows = 0;
+  uint8_t* band = take_band(p->vy1 - p->vy0, row_size, halves, &band_rows);
+  if (!band) return 0;
+  uint8_t* mask = band + band_rows * row_size;
+
+  const HeldCaches caches(img);
+  if (!prepare_caches(*p, img)) return 0;
+  const bool averaging = p->dw < p->sw;
+  const bool row_groups = averaging && p->dh < p->sh;
+  const base::HeapBlock scratch(base::heap_alloc(columns_scratch_size(vw, averaging)));
+  if (!scratch) return 0;
+  Columns columns = map_columns(*p, averaging, static_cast<uint8_t*>(scratch.get()));
+
+  // Colour numbers are 16-bit values while the filters look at them.
+  const int32_t old_mode = graphics::set_colour_mode(graphics::kDirectMode);
+  Band b{p, nullptr, nullptr, img->ditherCache, img->colourCache};
+  int32_t bands = 0;
+  for (int32_t top = p->vy0; top < p->vy1; top += static_cast<int32_t>(band_rows)) {
+    const int32_t rows = static_cast<int32_t>(std::min<int64_t>(band_rows, p->vy1 - top));
+    std::memset(band, 0, static_cast<size_t>(rows * row_size));
+    if (p->masked) std::memset(mask, 0xFF, static_cast<size_t>(rows * row_size));
+    for (int32_t k = 0; k < rows; ++k) {
+      b.image_row = band + static_cast<int64_t>(rows - 1 - k) * row_size;
+      b.mask_row = mask + static_cast<int64_t>(rows - 1 - k) * row_size;
+      draw_row(b, &columns, top + k, averaging, row_groups);
+    }
+    output_band(p, band, mask, row_size, top, rows);
+    ++bands;
+  }
+  graphics::set_colour_mode(old_mode);
+  report().band_rows = static_cast<int32_t>(band_rows);
+  report().band_count = bands;
+  return 1;
 }
 
 }  // namespace lumra::image::draw_detail
