@@ -97,10 +97,9 @@ int image_capture(Image* img, const CaptureBitmap* bitmap, int32_t width, int32_
   if (height == 0) height = bitmap->height;
   if (width != bitmap->width || height != bitmap->height) {
     Image full{};
+    const HeldImage held(&full);
     if (!image_capture(&full, bitmap, 0, 0, Rgb32, progress)) return 0;
-    const int ok = image_resample(img, &full, kDrawNearest, format, 0, 0, width, height, 0, 0, 0, 0, 0);
-    image_free(&full);
-    return ok;
+    return image_resample(img, &full, kDrawNearest, format, 0, 0, width, height, 0, 0, 0, 0, 0);
   }
   image_free(img);
   if (!image_allocate(img, format, width, height, 0, nullptr, 0, 0)) return 0;
@@ -140,7 +139,8 @@ int image_capture_screen(Image* img, int32_t x, int32_t y, int32_t w, int32_t h,
   const auto cw = static_cast<int32_t>(x1 - x0), ch = static_cast<int32_t>(y1 - y0);
   const int32_t stride = (cw * 3 + 3) & ~3;
   // A snapshot, so that the progress line drawn over the screen never reaches the captured pixels.
-  auto* snapshot = static_cast<uint8_t*>(base::heap_alloc(static_cast<size_t>(stride) * static_cast<size_t>(ch)));
+  const base::HeapBlock snapshot_block(base::heap_alloc(static_cast<size_t>(stride) * ch));
+  auto* snapshot = static_cast<uint8_t*>(snapshot_block.get());
   if (!snapshot) return fail("out of memory for the capture");
   for (int32_t r = 0; r < ch; ++r) {
     std::memcpy(snapshot + static_cast<size_t>(r) * stride,
@@ -149,9 +149,7 @@ int image_capture_screen(Image* img, int32_t x, int32_t y, int32_t w, int32_t h,
   }
   const CaptureBitmap bitmap{snapshot, cw, ch, stride, 24};
   const ProgressRect rect{static_cast<int32_t>(x0 - vp.left), static_cast<int32_t>(y0 - vp.top), cw, ch};
-  const int ok = image_capture(img, &bitmap, 0, 0, format, show_progress ? &rect : nullptr);
-  base::heap_free(snapshot);
-  return ok;
+  return image_capture(img, &bitmap, 0, 0, format, show_progress ? &rect : nullptr);
 }
 
 }  // namespace lumra::image

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "framework/base/owned.h"
+
 namespace lumra::image {
 
 enum PixelFormat : uint8_t {
@@ -78,6 +80,10 @@ Image* image_new();
 void image_free(Image* img);
 // image_free, then the record itself when bit 0 of `release` is set.
 void image_destroy(Image* img, int32_t release);
+
+// Releases the buffers of an image record when it goes out of scope; the record itself is the
+// holder's (a local working image, say), so it may be filled and refilled meanwhile.
+using HeldImage = base::Owned<Image*, image_free>;
 
 // The image is expected empty. 0 when a side lies outside 0..kMaxSide, the format outside 0..5 or
 // memory runs out (the palette and pixels then released). Pixel contents are unspecified.

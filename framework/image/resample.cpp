@@ -11,6 +11,7 @@
 #include "framework/base/bytes.h"
 #include "framework/base/error.h"
 #include "framework/base/heap.h"
+#include "framework/base/owned.h"
 #include "framework/image/colour_match.h"
 #include "framework/image/draw.h"
 
@@ -95,7 +96,9 @@ uint32_t cached(const Prep& p, uint32_t v, int64_t x, int64_t y) {
   return static_cast<uint32_t>(p.value[v]);
 }
 
-int prepare(Prep* p) {
+// Palette sources: each entry's colour, and for non-true-colour destinations its dither pattern
+// or matched value, in `cache` (owned by the caller).
+int prepare(Prep* p, base::HeapBlock* cache_block) {
   const Image* src = p->src;
   if (!is_palette_format(src->format)) return 1;
   p->entries = format_entries(src->format);
@@ -103,7 +106,8 @@ int prepare(Prep* p) {
   if (p->format == Rgb32) return 1;
   const bool patterns = pattern_mode(p->mode);
   const size_t n = static_cast<size_t>(p->entries) * (patterns ? 64 : 1);
-  int32_t* cache = static_cast<int32_t*>(base::heap_alloc(n * sizeof(int32_t)));
+  cache_block->reset(base::heap_alloc(n * sizeof(int32_t)));
+  auto* cache = static_cast<int32_t*>(cache_block->get());
   if (!cache) return fail("out of memory for the resample caches");
   (patterns ? p->pattern : p->value) = cache;
   for (int32_t e = 0; e < p->entries; ++e) {
@@ -115,7 +119,8 @@ int prepare(Prep* p) {
         continue;
       }
       for (int32_t i = 0; i < 64; ++i) {
-        cache[e * 64 + i] = static_cast<int32_t>(std::min<int64_t>(level / 64 + (level % 64 > kBayer[i] ? 1 : 0), p->levels - 1));
+        const int64_t step = level / 64 + (level % 64 > kBayer[i] ? 1 : 0);
+        cache[e * 64 + i] = static_cast<int32_t>(std::min<int64_t>(step, p->levels - 1));
       }
     } else if (patterns) {
       dither_pattern(cache + e * 64, c, dither_kind(p->mode), p->colours);
@@ -146,115 +151,157 @@ Sample sample(const Prep& p, int64_t c, int64_t r) {
   return s;
 }
 
-int run(Image* dst, const Image* src, int32_t mode, int32_t format, int64_t dest_x, int64_t dest_y, int64_t dw,
-        int64_t dh, int64_t sx, int64_t sy, int64_t sw, int64_t sh, double k) {
-  const bool equal = (format < 0 ? dst->format : format) == src->format;
-  const bool fresh = format >= 0;
-  if (fresh) {
-    image_free(dst);
-    static const uint32_t kBlackWhite[2] = {0, colour_value(255, 255, 255)};
-    const bool mono = format == Mono1;
-    if (!image_allocate(dst, format, static_cast<int32_t>(dw), static_cast<int32_t>(dh), mono ? 2 : 0,
-                        mono ? kBlackWhite : nullptr, 0, 0)) {
-      return 0;
-    }
-    if (dst->pixels) std::memset(dst->pixels, 0, static_cast<size_t>(dst->stride) * dst->height);
-    dest_x = dest_y = 0;
-  } else if (!dst->pixels) {
-    return fail("resample into an image without pixels");
-  }
+// One resample, its sizes already checked: the source rectangle (inside the source) into the
+// destination at (dest_x, dest_y), dest_w x dest_h pixels.
+struct ResampleJob {
+  Image* dst;
+  const Image* src;
+  int32_t colour_mode;
+  int32_t format;  // 0..5: dst is allocated anew; -1: written into as it is
+  int64_t dest_x, dest_y, dest_w, dest_h;
+  int64_t sx, sy, sw, sh;
+  double k;
+};
 
-  Prep* p = static_cast<Prep*>(base::heap_alloc_zeroed(1, sizeof(Prep)));
+// A fresh destination: allocated at the drawn size, zeroed (Mono1 with its black and white
+// palette), written from (0, 0). Otherwise the destination must have pixels.
+int prepare_destination(ResampleJob* job) {
+  Image* dst = job->dst;
+  if (job->format < 0) return dst->pixels ? 1 : fail("resample into an image without pixels");
+  image_free(dst);
+  static const uint32_t kBlackWhite[2] = {0, colour_value(255, 255, 255)};
+  const bool mono = job->format == Mono1;
+  if (!image_allocate(dst, job->format, static_cast<int32_t>(job->dest_w), static_cast<int32_t>(job->dest_h),
+                      mono ? 2 : 0, mono ? kBlackWhite : nullptr, 0, 0)) {
+    return 0;
+  }
+  if (dst->pixels) std::memset(dst->pixels, 0, static_cast<size_t>(dst->stride) * dst->height);
+  job->dest_x = job->dest_y = 0;
+  return 1;
+}
+
+// Equal formats carry the source's transparency over; modes 2 and 4 leave transparent pixels
+// out, a fresh destination starting filled with the transparent value.
+void carry_transparency(const ResampleJob& job, Prep* p) {
+  const Image* src = job.src;
+  Image* dst = job.dst;
+  const int32_t t = transparency_mode(src);
+  set_transparency_mode(dst, t);
+  dst->transparentIndex = src->transparentIndex;
+  dst->keyColour = src->keyColour;
+  if (t != 2 && t != 4) return;
+  p->clear_used = true;
+  p->clear_value = src->format == Rgb32 ? src->keyColour : src->transparentIndex;
+  if (t == 2) image_get_pixel(src, 0, 0, &p->clear_value);
+  if (job.format < 0) return;
+  if (dst->format == Rgb32) {
+    image_fill_rgb(dst, p->clear_value);
+  } else {
+    image_fill(dst, p->clear_value);
+  }
+}
+
+// Destination pixels that exist: relative x in [x_lo, x_hi), y in [y_lo, y_hi).
+struct Visible {
+  int64_t x_lo, x_hi, y_lo, y_hi;
+};
+
+void put(const ResampleJob& job, int64_t x, int64_t y, uint32_t v) {
+  image_set_pixel(job.dst, static_cast<int32_t>(job.dest_x + x), static_cast<int32_t>(job.dest_y + y), v);
+}
+
+// Shrinking both ways: each destination pixel is the mean of its block of source pixels, the
+// destination's own colour standing in for transparent ones.
+void average_blocks(const ResampleJob job, const Prep& p, const Visible v) {
+  const int64_t dw = job.dest_w, dh = job.dest_h, sw = job.sw, sh = job.sh;
+  for (int64_t y = v.y_lo; y < v.y_hi; ++y) {
+    // Both ends included, so neighbouring blocks share a row; the last stays inside the source.
+    const int64_t r0 = y * sh / dh, r1 = std::min((y + 1) * sh / dh, sh - 1);
+    for (int64_t x = v.x_lo; x < v.x_hi; ++x) {
+      const int64_t c0 = x * sw / dw, c1 = std::min((x + 1) * sw / dw, sw - 1);
+      uint64_t red = 0, green = 0, blue = 0, n = 0;
+      uint32_t under = 0;
+      bool under_known = false;
+      const int64_t first_c = job.sx + c0, last_c = job.sx + c1, last_r = job.sy + r1;
+      for (int64_t r = job.sy + r0; r <= last_r; ++r) {
+        for (int64_t c = first_c; c <= last_c; ++c) {
+          const Sample s = sample(p, c, r);
+          uint32_t colour = s.colour;
+          if (s.clear) {
+            if (!under_known) {
+              uint32_t raw = 0;
+              const auto ux = static_cast<int32_t>(job.dest_x + x), uy = static_cast<int32_t>(job.dest_y + y);
+              image_get_pixel_colour(job.dst, ux, uy, &raw, &under);
+              under_known = true;
+            }
+            colour = under;
+          }
+          red += colour & 255, green += colour >> 8 & 255, blue += colour >> 16 & 255, ++n;
+        }
+      }
+      const uint32_t mean = colour_value(static_cast<uint32_t>(red / n), static_cast<uint32_t>(green / n),
+                                         static_cast<uint32_t>(blue / n));
+      put(job, x, y, convert(p, mean, job.dest_x + x, job.dest_y + y));
+    }
+  }
+}
+
+// Otherwise each source pixel is repeated over its destination span; transparent ones are
+// left out.
+void repeat_spans(const ResampleJob job, const Prep& p, const Visible v) {
+  const int64_t dw = job.dest_w, dh = job.dest_h, sw = job.sw, sh = job.sh;
+  const bool rgb_source = job.src->format == Rgb32;
+  for (int64_t r = 0; r < sh; ++r) {
+    // Every source pixel covers at least one destination row and column.
+    const int64_t y0 = std::max(r * dh / sh, v.y_lo);
+    const int64_t y1 = std::min(std::max((r + 1) * dh / sh, r * dh / sh + 1), v.y_hi);
+    if (y0 >= y1) continue;
+    for (int64_t c = 0; c < sw; ++c) {
+      const int64_t x0 = std::max(c * dw / sw, v.x_lo);
+      const int64_t x1 = std::min(std::max((c + 1) * dw / sw, c * dw / sw + 1), v.x_hi);
+      if (x0 >= x1) continue;
+      const Sample s = sample(p, job.sx + c, job.sy + r);
+      if (s.clear) continue;
+      for (int64_t y = y0; y < y1; ++y) {
+        for (int64_t x = x0; x < x1; ++x) {
+          uint32_t value = rgb_source ? convert(p, s.colour, job.dest_x + x, job.dest_y + y)
+                                      : cached(p, s.raw, job.dest_x + x, job.dest_y + y);
+          // A picture file's alpha byte rides along where one pixel becomes one colour.
+          if (rgb_source && p.format == Rgb32) value |= s.raw & 0xFF000000u;
+          put(job, x, y, value);
+        }
+      }
+    }
+  }
+}
+
+int resample_into(ResampleJob job) {
+  const bool equal = (job.format < 0 ? job.dst->format : job.format) == job.src->format;
+  if (!prepare_destination(&job)) return 0;
+  Image* dst = job.dst;
+
+  // The preparation is large (a 256-entry table): heap, not stack.
+  const base::HeapBlock prep(base::heap_alloc_zeroed(1, sizeof(Prep)));
+  auto* p = static_cast<Prep*>(prep.get());
   if (!p) return fail("out of memory for the resample");
-  p->src = src;
+  p->src = job.src;
   p->dst = dst;
-  p->mode = mode;
-  p->k = k;
+  p->mode = job.colour_mode;
+  p->k = job.k;
   p->format = dst->format;
   p->levels = dst->format == Mono1 ? 2 : dst->format == Gray4 ? 16 : dst->format == Gray8 ? 256 : 0;
   p->colours = dst->format == Indexed4 ? 16 : 256;
-  if (equal) {
-    const int32_t t = transparency_mode(src);
-    set_transparency_mode(dst, t);
-    dst->transparentIndex = src->transparentIndex;
-    dst->keyColour = src->keyColour;
-    if (t == 2 || t == 4) {
-      p->clear_used = true;
-      p->clear_value = src->format == Rgb32 ? src->keyColour : src->transparentIndex;
-      if (t == 2) image_get_pixel(src, 0, 0, &p->clear_value);
-      if (fresh) {
-        if (dst->format == Rgb32) {
-          image_fill_rgb(dst, p->clear_value);
-        } else {
-          image_fill(dst, p->clear_value);
-        }
-      }
-    }
-  }
-  if (!prepare(p)) {
-    base::heap_free(p);
-    return 0;
-  }
+  if (equal) carry_transparency(job, p);
+  base::HeapBlock cache;
+  if (!prepare(p, &cache)) return 0;
 
-  // Destination pixels that exist: relative x in [x_lo, x_hi), y likewise.
-  const int64_t x_lo = std::max<int64_t>(0, -dest_x), x_hi = std::min<int64_t>(dw, dst->width - dest_x);
-  const int64_t y_lo = std::max<int64_t>(0, -dest_y), y_hi = std::min<int64_t>(dh, dst->height - dest_y);
-  auto put = [&](int64_t x, int64_t y, uint32_t v) {
-    image_set_pixel(dst, static_cast<int32_t>(dest_x + x), static_cast<int32_t>(dest_y + y), v);
-  };
-  if (dw < sw && dh < sh) {
-    for (int64_t y = y_lo; y < y_hi; ++y) {
-      // Both ends included, so neighbouring blocks share a row; the last stays inside the source.
-      const int64_t r0 = y * sh / dh, r1 = std::min((y + 1) * sh / dh, sh - 1);
-      for (int64_t x = x_lo; x < x_hi; ++x) {
-        const int64_t c0 = x * sw / dw, c1 = std::min((x + 1) * sw / dw, sw - 1);
-        uint64_t red = 0, green = 0, blue = 0, n = 0;
-        uint32_t under = 0;
-        bool under_known = false;
-        for (int64_t r = r0; r <= r1; ++r) {
-          for (int64_t c = c0; c <= c1; ++c) {
-            const Sample s = sample(*p, sx + c, sy + r);
-            uint32_t colour = s.colour;
-            if (s.clear) {
-              if (!under_known) {
-                uint32_t raw = 0;
-                image_get_pixel_colour(dst, static_cast<int32_t>(dest_x + x), static_cast<int32_t>(dest_y + y), &raw, &under);
-                under_known = true;
-              }
-              colour = under;
-            }
-            red += colour & 255, green += colour >> 8 & 255, blue += colour >> 16 & 255, ++n;
-          }
-        }
-        const uint32_t mean = colour_value(static_cast<uint32_t>(red / n), static_cast<uint32_t>(green / n),
-                                           static_cast<uint32_t>(blue / n));
-        put(x, y, convert(*p, mean, dest_x + x, dest_y + y));
-      }
-    }
+  const Visible v{std::max<int64_t>(0, -job.dest_x), std::min<int64_t>(job.dest_w, dst->width - job.dest_x),
+                  std::max<int64_t>(0, -job.dest_y), std::min<int64_t>(job.dest_h, dst->height - job.dest_y)};
+  if (job.dest_w < job.sw && job.dest_h < job.sh) {
+    average_blocks(job, *p, v);
   } else {
-    for (int64_t r = 0; r < sh; ++r) {
-      const int64_t y0 = std::max(r * dh / sh, y_lo), y1 = std::min(std::max((r + 1) * dh / sh, r * dh / sh + 1), y_hi);
-      if (y0 >= y1) continue;
-      for (int64_t c = 0; c < sw; ++c) {
-        const int64_t x0 = std::max(c * dw / sw, x_lo), x1 = std::min(std::max((c + 1) * dw / sw, c * dw / sw + 1), x_hi);
-        if (x0 >= x1) continue;
-        const Sample s = sample(*p, sx + c, sy + r);
-        if (s.clear) continue;
-        for (int64_t y = y0; y < y1; ++y) {
-          for (int64_t x = x0; x < x1; ++x) {
-            uint32_t v = src->format == Rgb32 ? convert(*p, s.colour, dest_x + x, dest_y + y)
-                                              : cached(*p, s.raw, dest_x + x, dest_y + y);
-            // A picture file's alpha byte rides along where one pixel becomes one colour.
-            if (src->format == Rgb32 && p->format == Rgb32) v |= s.raw & 0xFF000000u;
-            put(x, y, v);
-          }
-        }
-      }
-    }
+    repeat_spans(job, *p, v);
   }
-  base::heap_free(p->pattern);
-  base::heap_free(p->value);
-  base::heap_free(p);
   return 1;
 }
 
@@ -267,20 +314,24 @@ int image_resample(Image* dst, const Image* src, int32_t colour_mode, int32_t fo
   if (format < -1 || format >= kFormatCount) return fail("unknown pixel format");
   if (dest_width < 0 || dest_height < 0) return fail("negative resample size");
   const int64_t width = src->width, height = src->height;
-  const int64_t sx = std::max(source_x, 0), sy = std::max(source_y, 0);
-  if (sx >= width || sy >= height) return fail("source rectangle outside the image");
-  int64_t sw = source_width, sh = source_height;
-  if (sw <= 0 || sx + sw > width) sw = width - sx;
-  if (sh <= 0 || sy + sh > height) sh = height - sy;
-  const int64_t dw = dest_width ? dest_width : width, dh = dest_height ? dest_height : height;
-  const double k = std::isfinite(brightness_k) ? std::clamp(brightness_k, -1.0, 1.0) : 0.0;
-  if (dst != src) return run(dst, src, colour_mode, format, dest_x, dest_y, dw, dh, sx, sy, sw, sh, k);
+  ResampleJob job{dst, src, colour_mode, format, dest_x, dest_y, 0, 0, 0, 0, 0, 0, 0};
+  job.sx = std::max(source_x, 0);
+  job.sy = std::max(source_y, 0);
+  if (job.sx >= width || job.sy >= height) return fail("source rectangle outside the image");
+  job.sw = source_width;
+  job.sh = source_height;
+  if (job.sw <= 0 || job.sx + job.sw > width) job.sw = width - job.sx;
+  if (job.sh <= 0 || job.sy + job.sh > height) job.sh = height - job.sy;
+  job.dest_w = dest_width ? dest_width : width;
+  job.dest_h = dest_height ? dest_height : height;
+  job.k = std::isfinite(brightness_k) ? std::clamp(brightness_k, -1.0, 1.0) : 0.0;
+  if (dst != src) return resample_into(job);
   // Onto itself: read from a copy.
   Image copy{};
+  const HeldImage held(&copy);
   if (!image_copy(&copy, src)) return 0;
-  const int ok = run(dst, &copy, colour_mode, format, dest_x, dest_y, dw, dh, sx, sy, sw, sh, k);
-  image_free(&copy);
-  return ok;
+  job.src = &copy;
+  return resample_into(job);
 }
 
 int image_adjust_brightness(Image* img, double k) {
