@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "framework/base/checked.h"
 #include "framework/base/ticks.h"
 #include "platform/system/memory.h"
 
@@ -80,7 +81,7 @@ void* heap_alloc(size_t size) {
 
 void* heap_alloc_zeroed(size_t count, size_t size) {
   size_t total = 0;
-  if (__builtin_mul_overflow(count, size, &total) || total == 0 ||
+  if (!checked_mul(count, size, &total) || total == 0 ||
       total > SIZE_MAX - sizeof(BlockHeader))
     return nullptr;
   const int heap = current_index();

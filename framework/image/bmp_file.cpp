@@ -3,6 +3,7 @@
 // rows are read through bounded offsets, run-length codes through the bounded cursor.
 #include "framework/image/bmp_file.h"
 
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -38,8 +39,8 @@ struct Channel {
 Channel channel_of(uint32_t mask) {
   Channel c{mask, 0, 0};
   if (!mask) return c;
-  c.shift = __builtin_ctz(mask);
-  c.bits = __builtin_popcount(mask);
+  c.shift = std::countr_zero(mask);
+  c.bits = std::popcount(mask);
   return c;
 }
 
