@@ -262,7 +262,9 @@ TEST(LoadPicture, FailedReadsLeaveTheImageAsTheTableSays) {
   const Bytes not_a_picture(200, 0x42);
   for (const char* name : {"bad.bmp", "bad.pcx", "bad.tif", "bad.png", "bad.jpg"}) {
     write_bytes(dir / name, not_a_picture);
-    for (const std::string& path : {dir / name, dir / ("missing-" + std::string(name))}) {
+    shell("mkdir " + quote(dir / ("folder-" + std::string(name))));  // no regular file
+    for (const std::string& path :
+         {dir / name, dir / ("missing-" + std::string(name)), dir / ("folder-" + std::string(name))}) {
       SCOPED_TRACE(path);
       Image img = three_by_three();
       const uint8_t* before = img.pixels;
