@@ -89,10 +89,10 @@ bool plan_files(Add& a) {
   std::unordered_set<std::string> seen;
   for (const SelectionEntry& e : a.c.entries) {
     if (e.kind != EntryKind::kPlain && !e.selects) continue;
-    const std::string spec = e.kind == EntryKind::kPlain ? e.text : e.pattern;
-    const PathParts source = split_path(spec);
+    const std::string search = e.kind == EntryKind::kPlain ? e.text : e.pattern;
+    const PathParts source = split_path(search);
     base::DynArray listing{};
-    const ListOutcome listed = list_files_outcome(&listing, spec.c_str(), a.c.action == kActionAddTree, kListFiles);
+    const ListOutcome listed = list_files_outcome(&listing, search.c_str(), a.c.action == kActionAddTree, kListFiles);
     if (listed == ListOutcome::kFailed) return false;
     if (listed == ListOutcome::kNothing) continue;
     bool ok = true;
