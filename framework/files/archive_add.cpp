@@ -292,7 +292,8 @@ bool open_zip_target(Add& a) {
     if (a.replaced.count(folded(z.member.name))) {
       MemberHeader h{};
       zip_member_header(z, true, &h);
-      if (!report_member(a.c, h, z.member.name.c_str(), kActionDelete, 0)) return false;
+      // Named as every other report names a zip member: "\" separated.
+      if (!report_member(a.c, h, with_separator(z.member.name, '\\').c_str(), kActionDelete, 0)) return false;
     } else if (!zip_copy_raw(&z, &a.zip_out, a.block, kBlockSize)) {
       return false;
     }
