@@ -84,7 +84,9 @@ TEST(LumraArc, Help) {
     const RunResult r = arc({flag});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.find("usage: lumra-arc ACTION ARCHIVE"), 0u) << r.out;
-    for (const char* told : {"\n  t  test", "\n  -q ", "\n  -v "}) EXPECT_NE(r.out.find(told), std::string::npos) << told;
+    for (const char* told : {"\n  t  test", "\n  -q ", "\n  -v "}) {
+      EXPECT_NE(r.out.find(told), std::string::npos) << told;
+    }
   }
 }
 
@@ -332,6 +334,13 @@ TEST(LumraArc, AFileThatIsNoArchiveIsAnErrorAndAnEmptyOneAnArchiveWithoutMembers
   }
   EXPECT_EQ(read_file(dir / "r.zip"), noise) << "nothing is added behind bytes that read as no member";
   EXPECT_FALSE(exists(dir / "new.kx"));
+  // A real zip read as native by order of the user: only the native format was tried.
+  ASSERT_EQ(run({"zip", "-q", "real.zip", "a.txt"}, dir.path()).status, 0);
+  const Streams forced = arc_streams({"l", "real.zip", "-f", "native"}, dir.path());
+  EXPECT_EQ(forced.status, 1);
+  EXPECT_EQ(forced.err.find("lumra-arc: real.zip is no plain native archive (a scrambled one needs its key: -k KEY): "),
+            0u)
+      << forced.err;
   for (const std::string empty : {"e.zip", "e.kx"}) {
     SCOPED_TRACE(empty);
     const Streams l = arc_streams({"l", empty}, dir.path());

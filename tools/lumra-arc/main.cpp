@@ -214,14 +214,15 @@ bool judge_archive(const std::string& path, int key, bool reading, int* format) 
   if (look == ArchiveLook::kEmpty && reading) *format = kFormatNative;
   if (look != ArchiveLook::kNeither) return true;
   const std::string reason = lumra::base::last_error();
+  const std::string shown = printable(path.c_str());
+  // With -f native the user has ruled zip out; otherwise both formats were tried.
+  const char* const lead = *format == kFormatNative ? "is no" : "is neither a zip archive nor a";
   if (key) {
-    std::fprintf(stderr, "lumra-arc: %s is neither a zip archive nor a native archive, plain or scrambled with key %d: %s\n",
-                 printable(path.c_str()).c_str(), key, reason.c_str());
+    std::fprintf(stderr, "lumra-arc: %s %s native archive, plain or scrambled with key %d: %s\n", shown.c_str(), lead,
+                 key, reason.c_str());
   } else {
-    std::fprintf(stderr,
-                 "lumra-arc: %s is neither a zip archive nor a plain native archive (a scrambled one needs its "
-                 "key: -k KEY): %s\n",
-                 printable(path.c_str()).c_str(), reason.c_str());
+    std::fprintf(stderr, "lumra-arc: %s %s plain native archive (a scrambled one needs its key: -k KEY): %s\n",
+                 shown.c_str(), lead, reason.c_str());
   }
   return false;
 }
