@@ -1,9 +1,12 @@
 // Native archive reader on hostile input: the first byte picks the key (0 or one fixed key), the
 // rest is the archive. It is listed, extracted into a scratch folder (nothing may appear outside
-// it) and its first member read into memory (the claimed size must not be trusted).
+// it), its first member read into memory (the claimed size must not be trusted), tested, and its
+// first header judged as lumra-arc judges it.
 #include <cstdint>
 
 #include "framework/base/heap.h"
+#include "framework/files/archive_probe.h"
+#include "framework/files/archive_verify.h"
 #include "fuzz/fuzz_archive_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -18,5 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   files::archive_command_internal(files::kActionToMemory, archive.c_str(), 1, list, key, nullptr, nullptr, 32, 0,
                                   files::kFormatNative, &h, &memory);
   base::heap_free(memory);
+  files::verify_archive(archive.c_str(), 0, nullptr, key, nullptr, nullptr, files::kFormatNative);
+  files::look_at_archive(archive.c_str(), files::kFormatDetect, key);
   return 0;
 }

@@ -1,9 +1,11 @@
 // Zip extraction on hostile input through minizip: the bytes are the archive. It is extracted
-// into a scratch folder (nothing may appear outside it), listed, and its first member read into
-// memory.
+// into a scratch folder (nothing may appear outside it), listed, its first member read into
+// memory, tested, and judged as lumra-arc judges a file it is given.
 #include <cstdint>
 
 #include "framework/base/heap.h"
+#include "framework/files/archive_probe.h"
+#include "framework/files/archive_verify.h"
 #include "fuzz/fuzz_archive_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -16,5 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   files::archive_command_internal(files::kActionToMemory, archive.c_str(), 1, list, 0, nullptr, nullptr, 32, 0,
                                   files::kFormatZip, &h, &memory);
   base::heap_free(memory);
+  files::verify_archive(archive.c_str(), 0, nullptr, 0, nullptr, nullptr, files::kFormatZip);
+  files::look_at_archive(archive.c_str(), files::kFormatDetect, 0);
   return 0;
 }

@@ -89,10 +89,10 @@ bool plan_files(Add& a) {
   std::unordered_set<std::string> seen;
   for (const SelectionEntry& e : a.c.entries) {
     if (e.kind != EntryKind::kPlain && !e.selects) continue;
-    const std::string spec = e.kind == EntryKind::kPlain ? e.text : e.pattern;
-    const PathParts source = split_path(spec);
+    const std::string search = e.kind == EntryKind::kPlain ? e.text : e.pattern;
+    const PathParts source = split_path(search);
     base::DynArray listing{};
-    const ListOutcome listed = list_files_outcome(&listing, spec.c_str(), a.c.action == kActionAddTree, kListFiles);
+    const ListOutcome listed = list_files_outcome(&listing, search.c_str(), a.c.action == kActionAddTree, kListFiles);
     if (listed == ListOutcome::kFailed) return false;
     if (listed == ListOutcome::kNothing) continue;
     bool ok = true;
@@ -292,7 +292,8 @@ bool open_zip_target(Add& a) {
     if (a.replaced.count(folded(z.member.name))) {
       MemberHeader h{};
       zip_member_header(z, true, &h);
-      if (!report_member(a.c, h, z.member.name.c_str(), kActionDelete, 0)) return false;
+      // Named as every other report names a zip member: "\" separated.
+      if (!report_member(a.c, h, with_separator(z.member.name, '\\').c_str(), kActionDelete, 0)) return false;
     } else if (!zip_copy_raw(&z, &a.zip_out, a.block, kBlockSize)) {
       return false;
     }

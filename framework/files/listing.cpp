@@ -59,8 +59,8 @@ std::vector<Found> read_folder(const std::string& folder) {
 
 struct Search {
   base::DynArray* listing;
-  std::string base;  // the spec's base name
-  std::string ext;   // the spec's extension, "." taken as empty
+  std::string base;  // the search pattern's base name
+  std::string ext;   // the search pattern's extension, "." taken as empty
   bool descend;
   int mode;
   std::unordered_set<std::string> seen;  // paths already listed
@@ -84,10 +84,10 @@ bool append(Search& s, const std::string& path, int depth, const Found& f, bool 
 ListOutcome failed(base::Failure) { return ListOutcome::kFailed; }
 
 bool search_folder(Search& s, const std::string& folder, int depth) {
-  const std::string spec_name = s.base + s.ext;
+  const std::string pattern_name = s.base + s.ext;
   for (const Found& f : read_folder(folder)) {
     const std::string path = folder + f.name;
-    if (!s.descend && !dos_name_match(spec_name, f.name)) continue;
+    if (!s.descend && !dos_name_match(pattern_name, f.name)) continue;
     if (s.mode == kListFiles) {
       if (f.is_dir) {
         if (s.descend && f.name[0] != '.' && !f.is_link) {
@@ -113,13 +113,13 @@ bool search_folder(Search& s, const std::string& folder, int depth) {
 
 }  // namespace
 
-ListOutcome list_files_outcome(base::DynArray* listing, const char* spec, int descend, int mode) {
-  if (!listing || !spec) return failed(fail("no listing or no search spec"));
+ListOutcome list_files_outcome(base::DynArray* listing, const char* pattern, int descend, int mode) {
+  if (!listing || !pattern) return failed(fail("no listing or no search pattern"));
   if (listing->element_size == 0) base::array_setup(listing, sizeof(ListingEntry));
   if (listing->element_size != sizeof(ListingEntry)) return failed(fail("the array is not a listing"));
   bool ok = true;
   if (mode == kListFiles || mode == kListDirectories) {
-    const PathParts p = split_path(spec);
+    const PathParts p = split_path(pattern);
     Search s{listing, p.base, p.ext == "." ? std::string() : p.ext, descend != 0, mode, {}};
     if (mode == kListFiles) {
       for (uint32_t i = 0; i < listing->count; ++i) {
@@ -133,8 +133,8 @@ ListOutcome list_files_outcome(base::DynArray* listing, const char* spec, int de
   return ok ? ListOutcome::kNothing : ListOutcome::kFailed;
 }
 
-int list_files(base::DynArray* listing, const char* spec, int descend, int mode) {
-  return list_files_outcome(listing, spec, descend, mode) == ListOutcome::kListed ? 1 : 0;
+int list_files(base::DynArray* listing, const char* pattern, int descend, int mode) {
+  return list_files_outcome(listing, pattern, descend, mode) == ListOutcome::kListed ? 1 : 0;
 }
 
 int file_exists(const char* path) {
@@ -159,9 +159,9 @@ int directory_exists(const char* path) {
   return count;
 }
 
-int delete_files(const char* spec, int descend) {
+int delete_files(const char* pattern, int descend) {
   base::DynArray listing{};
-  if (!list_files(&listing, spec, descend, kListFiles)) return 0;
+  if (!list_files(&listing, pattern, descend, kListFiles)) return 0;
   uint8_t* at = nullptr;
   while (base::array_next(&listing, &at)) sys::remove_file(reinterpret_cast<const ListingEntry*>(at)->path);
   base::array_release(&listing);
@@ -170,10 +170,10 @@ int delete_files(const char* spec, int descend) {
 
 int delete_files_in_folder(const char* folder, const char* pattern, int descend) {
   if (!folder || !pattern) return 0;
-  std::string spec = folder;
-  if (!spec.empty() && !is_separator(spec.back())) spec.push_back('/');
-  spec += pattern;
-  return delete_files(spec.c_str(), descend);
+  std::string search = folder;
+  if (!search.empty() && !is_separator(search.back())) search.push_back('/');
+  search += pattern;
+  return delete_files(search.c_str(), descend);
 }
 
 namespace {

@@ -22,17 +22,18 @@ struct ListingEntry {
 inline constexpr int kListFiles = 0;
 inline constexpr int kListDirectories = 1;
 
-// Appends to `listing` (set up here when it is not yet). Mode 0 lists files: without descent those
-// the spec's name matches, with descent those whose base name and extension match, in every folder
-// below (folders whose names begin with "." are not entered). Mode 1 lists folders, with descent
-// every folder below, parents first. 1 when the listing holds at least one entry; otherwise its
+// Appends to `listing` (set up here when it is not yet). `pattern` is the search pattern: a folder
+// and a name with DOS wildcards. Mode 0 lists files: without descent those the pattern's name
+// matches, with descent those whose base name and extension match, in every folder below (folders
+// whose names begin with "." are not entered). Mode 1 lists folders, with descent every folder
+// below, parents first. 1 when the listing holds at least one entry; otherwise its
 // storage is released and 0 is returned (also when a path would not fit an entry: see last_error).
-int list_files(base::DynArray* listing, const char* spec, int descend, int mode);
+int list_files(base::DynArray* listing, const char* pattern, int descend, int mode);
 
 // What a listing came to, with the two kinds of 0 of list_files told apart: nothing found, or a
 // failure (a path that would not fit an entry, no memory; the reason is recorded).
 enum class ListOutcome { kListed, kNothing, kFailed };
-ListOutcome list_files_outcome(base::DynArray* listing, const char* spec, int descend, int mode);
+ListOutcome list_files_outcome(base::DynArray* listing, const char* pattern, int descend, int mode);
 
 // Without "*" or "?": 1 when something exists under the path. With them: the number of files a
 // mode-0 listing without descent finds.
@@ -41,7 +42,7 @@ int file_exists(const char* path);
 int directory_exists(const char* path);
 
 // Deletes each file a mode-0 listing finds; 1 when at least one matched (single failures ignored).
-int delete_files(const char* spec, int descend);
+int delete_files(const char* pattern, int descend);
 // folder + "/" (when missing) + pattern.
 int delete_files_in_folder(const char* folder, const char* pattern, int descend);
 

@@ -15,10 +15,10 @@ using test_support::make_dirs;
 using test_support::TempDir;
 using test_support::write_file;
 
-std::vector<std::pair<std::string, int>> listed(const std::string& spec, int descend, int mode) {
+std::vector<std::pair<std::string, int>> listed(const std::string& pattern, int descend, int mode) {
   base::DynArray listing{};
   std::vector<std::pair<std::string, int>> out;
-  if (!list_files(&listing, spec.c_str(), descend, mode)) return out;
+  if (!list_files(&listing, pattern.c_str(), descend, mode)) return out;
   uint8_t* at = nullptr;
   while (base::array_next(&listing, &at)) {
     const auto* e = reinterpret_cast<const ListingEntry*>(at);

@@ -1,5 +1,7 @@
 // lumra-arc as a user runs it: help, usage errors (exit 2), failures with one line on stderr
-// (exit 1), the listing format, every action, and its peak memory on a large package.
+// (exit 1), the listing format, every action, what it says about the members it acts on, its
+// notes on DOS patterns, the test action on damaged archives, files that are no archive, and its
+// peak memory on a large package.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -40,11 +42,51 @@ bool is_number(const std::string& s) {
   return !s.empty() && s.find_first_not_of("0123456789") == std::string::npos;
 }
 
+// A run with standard output and standard error kept apart.
+struct Streams {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+Streams arc_streams(std::vector<std::string> args, const std::string& cwd) {
+  TempDir spool;
+  const std::string err_file = spool / "stderr";
+  args.insert(args.begin(), {"sh", "-c", "f=$1; shift; exec \"$@\" 2>\"$f\"", "sh", err_file, LUMRA_ARC});
+  const RunResult r = run(args, cwd);
+  const Bytes err = read_file(err_file);
+  return Streams{r.status, r.out, std::string(err.begin(), err.end())};
+}
+
+// Names and record offsets of a native archive's members, for damaging one in place.
+std::vector<std::pair<std::string, size_t>> native_records(const Bytes& archive) {
+  std::vector<std::pair<std::string, size_t>> out;
+  for (size_t at = 0; at + 110 <= archive.size();) {
+    const uint32_t length = archive[at + 80] | archive[at + 81] << 8 | archive[at + 82] << 16 |
+                            static_cast<uint32_t>(archive[at + 83]) << 24;
+    out.emplace_back(reinterpret_cast<const char*>(archive.data() + at), at);
+    if (length < 110) break;
+    at += length;
+  }
+  return out;
+}
+
+// keep.bin, zero.bin and notes.txt in `folder`, for the deletion and test cases.
+void write_three_files(const std::string& folder) {
+  make_dirs(folder);
+  write_file(folder + "/keep.bin", sample(3000, 1));
+  write_file(folder + "/zero.bin", Bytes(5000, 0));
+  write_file(folder + "/notes.txt", sample(20000, 0));
+}
+
 TEST(LumraArc, Help) {
   for (const char* flag : {"--help", "-h"}) {
     const RunResult r = arc({flag});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.find("usage: lumra-arc ACTION ARCHIVE"), 0u) << r.out;
+    for (const char* told : {"\n  t  test", "\n  -q ", "\n  -v "}) {
+      EXPECT_NE(r.out.find(told), std::string::npos) << told;
+    }
   }
 }
 
@@ -127,6 +169,220 @@ TEST(LumraArc, EveryActionFromTheShell) {
   ASSERT_EQ(merged.size(), 4u);
   EXPECT_EQ(merged[3].find("3 members"), 0u);
   ASSERT_EQ(arc({"l", "all.kx", "-f", "zip"}, dir.path()).status, 1);  // not a zip
+}
+
+TEST(LumraArc, DeleteNamesEachMemberAndNotesWhatACutPatternSelects) {
+  TempDir dir;
+  write_three_files(dir / "src");
+  const RunResult zipped = run({"zip", "-q", "../info.zip", "keep.bin", "zero.bin", "notes.txt"}, dir / "src");
+  ASSERT_EQ(zipped.status, 0) << zipped.out;
+  ASSERT_EQ(arc({"a", "native.kx", "+src\\*.*/"}, dir.path()).status, 0);
+  for (const std::string archive : {"info.zip", "native.kx"}) {
+    SCOPED_TRACE(archive);
+    const Streams d = arc_streams({"d", archive, "*zero.bin"}, dir.path());
+    EXPECT_EQ(d.status, 0) << d.err;
+    EXPECT_EQ(d.err, "lumra-arc: note: \"*zero.bin\" selects every member ending in \".bin\" (DOS patterns ignore what "
+                     "follows a \"*\")\n");
+    EXPECT_EQ(lines(d.out), (std::vector<std::string>{"deleting: keep.bin", "deleting: zero.bin"}));
+    const auto left = lines(arc({"l", archive}, dir.path()).out);
+    ASSERT_EQ(left.size(), 2u);
+    EXPECT_EQ(fields(left[0])[0], "notes.txt");
+  }
+  EXPECT_EQ(run({"unzip", "-Z1", dir / "info.zip"}).out, "notes.txt\n");
+  // Nothing matched: nothing is named, and the archive stays.
+  const Streams none = arc_streams({"d", "native.kx", "*.none"}, dir.path());
+  EXPECT_EQ(none.status, 0);
+  EXPECT_EQ(none.out, "");
+  EXPECT_EQ(none.err, "");
+}
+
+TEST(LumraArc, PatternNotesSayWhatTheDosRulesSelect) {
+  TempDir dir;
+  write_three_files(dir / "src");
+  ASSERT_EQ(arc({"r", "p.kx", "src\\*.*"}, dir.path()).status, 0);
+  struct Case {
+    const char* pattern;
+    const char* selects;  // "" when the pattern selects what it seems to
+  };
+  const Case cases[] = {
+      {"*.*", ""},
+      {"*.bin", ""},
+      {"src\\ze*", ""},
+      {"zero.b?n", ""},
+      {"*zero.bin", "every member ending in \".bin\""},
+      {"*.tar.gz", "every member ending in \".gz\""},
+      {"src\\*o.bin", "every member in \"src\\\" ending in \".bin\""},
+      {"ke*zz.bin", "every member whose name begins with \"ke\" and ends in \".bin\""},
+      {"*.b*n", "every member whose extension begins with \".b\""},
+      {"notes.t*xt", "every member whose base name is \"notes\" and whose extension begins with \".t\""},
+      {"*x", "every member without an extension"},
+      {"n*x", "every member whose name begins with \"n\" and has no extension"},
+      {"*x.*", "every member"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.pattern);
+    const Streams l = arc_streams({"l", "p.kx", c.pattern}, dir.path());
+    EXPECT_EQ(l.status, 0);
+    const std::string note = *c.selects ? std::string("lumra-arc: note: \"") + c.pattern + "\" selects " + c.selects +
+                                              " (DOS patterns ignore what follows a \"*\")\n"
+                                        : "";
+    EXPECT_EQ(l.err, note);
+  }
+  // Adding selects files; the pattern part of a "+" entry is the one judged.
+  const Streams added = arc_streams({"a", "q.kx", "+src\\*zero.bin/kept"}, dir.path());
+  EXPECT_EQ(added.status, 0);
+  EXPECT_EQ(added.err, "lumra-arc: note: \"src\\*zero.bin\" selects every file in \"src\\\" ending in \".bin\" (DOS "
+                       "patterns ignore what follows a \"*\")\n");
+  EXPECT_EQ(lines(arc({"l", "q.kx"}, dir.path()).out).size(), 3u);
+  EXPECT_EQ(arc_streams({"l", "p.kx", "*zero.bin", "-q"}, dir.path()).err, "");
+}
+
+TEST(LumraArc, TestActionFindsTheFirstDamagedMemberAndWritesNothing) {
+  TempDir dir;
+  write_three_files(dir / "src");
+  const RunResult made = python(
+      "import zipfile, struct\n"
+      "for name, method in (('stored', zipfile.ZIP_STORED), ('deflated', zipfile.ZIP_DEFLATED)):\n"
+      "  with zipfile.ZipFile(name + '.zip', 'w', method) as z:\n"
+      "    for f in ('keep.bin', 'notes.txt', 'zero.bin'): z.write('src/' + f, f)\n"
+      "  info = zipfile.ZipFile(name + '.zip').getinfo('notes.txt')\n"
+      "  data = bytearray(open(name + '.zip', 'rb').read())\n"
+      "  n, e = struct.unpack('<HH', data[info.header_offset + 26:info.header_offset + 30])\n"
+      "  open(name + '-good.zip', 'wb').write(data)\n"
+      "  data[info.header_offset + 30 + n + e + info.compress_size // 2] ^= 0x21\n"
+      "  open(name + '-bad.zip', 'wb').write(data)\n",
+      dir.path());
+  ASSERT_EQ(made.status, 0) << made.out;
+  const RunResult zipped = run({"zip", "-q", "../info.zip", "keep.bin", "notes.txt", "zero.bin"}, dir / "src");
+  ASSERT_EQ(zipped.status, 0) << zipped.out;
+  ASSERT_EQ(arc({"a", "good.kx", "+src\\keep.bin/", "+src\\notes.txt/", "+src\\zero.bin/"}, dir.path()).status, 0);
+  // The second member's first block is zlib data: one flipped byte fails its check.
+  Bytes native = read_file(dir / "good.kx");
+  const auto records = native_records(native);
+  ASSERT_EQ(records.size(), 3u);
+  ASSERT_EQ(records[1].first, "notes.txt");
+  native[records[1].second + 110 + 6 + 40] ^= 0x21;
+  write_file(dir / "bad.kx", native);
+  const std::vector<std::string> before = lines(run({"ls", "-A"}, dir.path()).out);
+
+  const std::string all_ok = "testing: keep.bin OK\ntesting: notes.txt OK\ntesting: zero.bin OK\n"
+                             "3 members tested, no errors\n";
+  for (const std::string good : {"stored-good.zip", "deflated-good.zip", "info.zip", "good.kx"}) {
+    SCOPED_TRACE(good);
+    const Streams t = arc_streams({"t", good}, dir.path());
+    EXPECT_EQ(t.status, 0) << t.err;
+    EXPECT_EQ(t.out, all_ok);
+    EXPECT_EQ(t.err, "");
+  }
+  for (const std::string bad : {"stored-bad.zip", "deflated-bad.zip", "bad.kx"}) {
+    SCOPED_TRACE(bad);
+    const Streams t = arc_streams({"t", bad}, dir.path());
+    EXPECT_EQ(t.status, 1);
+    EXPECT_EQ(t.out, "testing: keep.bin OK\n");
+    ASSERT_EQ(lines(t.err).size(), 1u) << t.err;
+    EXPECT_EQ(t.err.find("lumra-arc: "), 0u);
+    EXPECT_NE(t.err.find("notes.txt"), std::string::npos) << t.err;
+    EXPECT_EQ(run({"unzip", "-tq", dir / bad}).status == 0, false);
+    const Streams quiet = arc_streams({"t", bad, "-q"}, dir.path());
+    EXPECT_EQ(quiet.status, 1);
+    EXPECT_EQ(quiet.out, "");
+    EXPECT_EQ(quiet.err, t.err);
+  }
+  // Only the selected members are tested: the damaged one left out, the archive passes.
+  const Streams picked = arc_streams({"t", "bad.kx", "*.bin"}, dir.path());
+  EXPECT_EQ(picked.status, 0) << picked.err;
+  EXPECT_EQ(picked.out, "testing: keep.bin OK\ntesting: zero.bin OK\n2 members tested, no errors\n");
+  // Bytes after the last record that read as no member are not passed over in silence.
+  Bytes tail = read_file(dir / "good.kx");
+  tail.insert(tail.end(), 200, 'j');
+  write_file(dir / "tail.kx", tail);
+  const Streams t = arc_streams({"t", "tail.kx"}, dir.path());
+  EXPECT_EQ(t.status, 1);
+  EXPECT_NE(t.err.find("200 bytes"), std::string::npos) << t.err;
+  std::remove((dir / "tail.kx").c_str());
+  EXPECT_EQ(lines(run({"ls", "-A"}, dir.path()).out), before) << "t wrote nothing";
+}
+
+TEST(LumraArc, AFileThatIsNoArchiveIsAnErrorAndAnEmptyOneAnArchiveWithoutMembers) {
+  TempDir dir;
+  Bytes noise(5000);
+  uint32_t x = 12345;
+  for (uint8_t& b : noise) b = static_cast<uint8_t>((x = x * 1103515245u + 12345u) >> 23);
+  write_file(dir / "r.zip", noise);
+  std::string text;
+  while (text.size() < 2000) text += "This is a plain text file that someone named as if it were a zip archive.\n";
+  write_file(dir / "g.zip", text);
+  write_file(dir / "short.zip", std::string("hello\n"));
+  write_file(dir / "e.zip", Bytes());
+  write_file(dir / "e.kx", Bytes());
+  write_file(dir / "a.txt", std::string("a"));
+  for (const std::string file : {"r.zip", "g.zip", "short.zip"}) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"x", file}, {"l", file}, {"t", file}, {"d", file, "*.*"}, {"e", file, "-k", "7"}, {"a", file, "a.txt"},
+             {"m", "new.kx", file}}) {
+      std::string shown;
+      for (const auto& a : args) shown += a + " ";
+      SCOPED_TRACE(shown);
+      const Streams r = arc_streams(args, dir.path());
+      EXPECT_EQ(r.status, 1);
+      EXPECT_EQ(r.out, "");
+      ASSERT_EQ(lines(r.err).size(), 1u) << r.err;
+      EXPECT_EQ(r.err.find("lumra-arc: " + file + " is neither a zip archive nor a "), 0u) << r.err;
+      EXPECT_NE(r.err.find("native archive"), std::string::npos) << r.err;
+      EXPECT_NE(r.err.find(args.size() > 2 && args[2] == "-k" ? "key 7" : "-k KEY"), std::string::npos) << r.err;
+    }
+  }
+  EXPECT_EQ(read_file(dir / "r.zip"), noise) << "nothing is added behind bytes that read as no member";
+  EXPECT_FALSE(exists(dir / "new.kx"));
+  // A real zip read as native by order of the user: only the native format was tried.
+  ASSERT_EQ(run({"zip", "-q", "real.zip", "a.txt"}, dir.path()).status, 0);
+  const Streams forced = arc_streams({"l", "real.zip", "-f", "native"}, dir.path());
+  EXPECT_EQ(forced.status, 1);
+  EXPECT_EQ(forced.err.find("lumra-arc: real.zip is no plain native archive (a scrambled one needs its key: -k KEY): "),
+            0u)
+      << forced.err;
+  for (const std::string empty : {"e.zip", "e.kx"}) {
+    SCOPED_TRACE(empty);
+    const Streams l = arc_streams({"l", empty}, dir.path());
+    EXPECT_EQ(l.status, 0) << l.err;
+    EXPECT_EQ(l.out, "0 members, 0 bytes unpacked, 0 bytes stored\n");
+    EXPECT_EQ(arc({"x", empty}, dir.path()).status, 0);
+    EXPECT_EQ(arc_streams({"t", empty}, dir.path()).out, "0 members tested, no errors\n");
+  }
+}
+
+TEST(LumraArc, VerboseNamesEachMemberAndQuietOnlyErrors) {
+  TempDir dir;
+  write_three_files(dir / "src");
+  const Streams added = arc_streams({"a", "p.zip", "src\\*.*", "-v"}, dir.path());
+  EXPECT_EQ(added.status, 0) << added.err;
+  EXPECT_EQ(lines(added.out),
+            (std::vector<std::string>{"adding: src\\keep.bin", "adding: src\\notes.txt", "adding: src\\zero.bin"}));
+  const Streams again = arc_streams({"a", "p.zip", "src\\keep.bin", "-v"}, dir.path());
+  EXPECT_EQ(lines(again.out), (std::vector<std::string>{"replacing: src\\keep.bin", "adding: src\\keep.bin"}));
+  EXPECT_EQ(arc_streams({"a", "p.zip", "src\\keep.bin"}, dir.path()).out, "") << "adding is silent without -v";
+  make_dirs(dir / "out");
+  const Streams extracted = arc_streams({"x", "../p.zip", "*.bin", "-v"}, dir / "out");
+  EXPECT_EQ(extracted.status, 0) << extracted.err;
+  EXPECT_EQ(lines(extracted.out), (std::vector<std::string>{"extracting: src\\zero.bin", "extracting: src\\keep.bin"}));
+  EXPECT_EQ(arc_streams({"x", "../p.zip"}, dir / "out").out, "") << "extraction is silent without -v";
+  const Streams merged = arc_streams({"m", "all.kx", "p.zip", "-v"}, dir.path());
+  EXPECT_EQ(lines(merged.out).size(), 3u) << merged.out;
+  EXPECT_EQ(lines(merged.out)[0], "adding: src\\notes.txt");
+
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"d", "all.kx", "*zero.bin", "-q"}, {"t", "all.kx", "-q"}, {"x", "../p.zip", "-q", "-v", "-q"}}) {
+    SCOPED_TRACE(args[0]);
+    const Streams q = arc_streams(args, args[0] == "x" ? dir / "out" : dir.path());
+    EXPECT_EQ(q.status, 0);
+    EXPECT_EQ(q.out, "");
+    EXPECT_EQ(q.err, "");
+  }
+  EXPECT_EQ(lines(arc({"l", "all.kx"}, dir.path()).out).size(), 2u) << "-q deleted, silently";
+  EXPECT_EQ(lines(arc_streams({"l", "all.kx", "-q"}, dir.path()).out).size(), 2u) << "l still lists";
+  const Streams failed = arc_streams({"x", "missing.zip", "-q"}, dir.path());
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_EQ(lines(failed.err).size(), 1u) << "errors still show";
 }
 
 #if !defined(__SANITIZE_ADDRESS__)

@@ -1,6 +1,8 @@
-// lumra-arc: the archive command from the shell, for zip and native archives.
-// Exit status 0 success, 1 failure (one line on stderr), 2 usage error. Shows a progress line on
-// stderr while it works when stderr is a terminal.
+// lumra-arc: the archive command from the shell, for zip and native archives, and a test of an
+// archive's data. Exit status 0 success, 1 failure (one line on stderr), 2 usage error. It says on
+// standard output what it did to which member (deletions always, the rest with -v), notes on
+// stderr what a DOS pattern really selects before acting, refuses a file that is no archive at
+// all, and shows a progress line on stderr while it works when stderr is a terminal.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -10,47 +12,63 @@
 
 #include "framework/base/error.h"
 #include "framework/files/archive_command.h"
+#include "framework/files/archive_probe.h"
+#include "framework/files/archive_verify.h"
 #include "framework/files/dos_time.h"
 #include "framework/files/selection.h"
 #include "platform/system/clock.h"
 #include "platform/system/console.h"
+#include "tools/lumra-arc/pattern_note.h"
 
 namespace {
 
 using namespace lumra::files;
 
 constexpr const char* kUsage =
-    "usage: lumra-arc ACTION ARCHIVE [ENTRY...] [-k KEY] [-f zip|native] [-m METHOD] [-c]\n";
+    "usage: lumra-arc ACTION ARCHIVE [ENTRY...] [-k KEY] [-f zip|native] [-m METHOD] [-c] [-q|-v]\n";
 
 constexpr const char* kHelp =
-    "Adds, extracts, lists, deletes and merges members of zip and native (.KX) archives.\n"
+    "Adds, extracts, lists, tests, deletes and merges members of zip and native (.KX) archives.\n"
     "\n"
     "actions:\n"
     "  x  extract with stored paths          e  extract to bare file names\n"
     "  l  list (name, unpacked size, stored size, date; then a summary)\n"
+    "  t  test: read every selected member through without writing anything (zip: inflate and\n"
+    "     check the CRC; native: decode every block and check the sizes); stops at the first\n"
+    "     damaged member\n"
     "  a  add files                          r  add files, searching subfolders too\n"
-    "  s  add files without compressing      d  delete members\n"
+    "  s  add files without compressing      d  delete members (each is named as it goes)\n"
     "  m  merge: each ENTRY names an archive whose members are copied in\n"
     "\n"
     "ENTRY is a selection pattern (at most 255 bytes):\n"
     "  P        members or files matching P (DOS wildcards; \"*.*\" is everything)\n"
     "  +P/D     placed under folder D; +P/+D keeps the members' own folders below D\n"
     "  -P/D     written under their bare names in the current folder\n"
-    "x and e take \"*.*\" when no ENTRY is given; l lists everything.\n"
+    "x, e and t take \"*.*\" when no ENTRY is given; l lists everything.\n"
+    "DOS wildcards ignore whatever follows a \"*\" in a name or an extension: \"*zero.bin\" is\n"
+    "\"*.bin\". lumra-arc says so on stderr before it acts on such a pattern.\n"
+    "A file that is neither a zip archive nor a readable native archive is an error; an empty\n"
+    "(0-byte) file is an archive without members.\n"
     "\n"
     "options:\n"
     "  -k KEY     scrambling key 0-255 for native archives (0: none)\n"
     "  -f FORMAT  zip or native (default: from the archive's first bytes, else its name)\n"
     "  -m METHOD  compression: 0 run-length only, 2 LZW, 32 zlib (default), 64 fast, 128 best\n"
     "  -c         compress files that are already packed (.zip, .lzh, .arj, .kx) too\n"
+    "  -v         name each member as x, e, a, r, s or m acts on it\n"
+    "  -q         print nothing but errors (l still lists)\n"
     "  -h, --help this text\n"
     "\n"
     "exit status: 0 success, 1 failure, 2 usage error\n";
 
+enum class Verbosity { kQuiet, kNormal, kVerbose };
+
 struct Cli {
   int action = 0;
+  Verbosity verbosity = Verbosity::kNormal;
   bool tty = false;
   uint64_t members = 0;
+  uint64_t tested = 0;
   int64_t last_shown_ms = 0;
   bool line_shown = false;
 };
@@ -69,10 +87,38 @@ std::string printable(const char* name) {
   return out;
 }
 
+// One line on standard output naming a member: "deleting: NAME".
+void say(Cli& cli, const char* verb, const char* name, const char* tail = "") {
+  clear_progress(cli);
+  std::printf("%s: %s%s\n", verb, printable(name).c_str(), tail);
+}
+
 void print_member(const ProgressInfo& info) {
   const DosCalendar t = unpack_dos_time(info.header->dos_time);
   std::printf("%s\t%u\t%u\t%04u-%02u-%02u %02u:%02u:%02u\n", printable(info.name).c_str(), info.header->unpacked_size,
               info.header->record_length, t.year, t.month, t.day, t.hour, t.minute, t.second);
+}
+
+bool is_extraction(int action) { return action == kActionExtract || action == kActionExtractBare; }
+
+// The lines -v and the default level print as members are acted on.
+void tell(Cli& cli, const ProgressInfo& info) {
+  if (cli.verbosity == Verbosity::kQuiet) return;
+  const bool verbose = cli.verbosity == Verbosity::kVerbose;
+  if (info.action == kActionDelete) {
+    // Adding and merging drop the older copy of a member they write again.
+    if (cli.action == kActionDelete) {
+      say(cli, "deleting", info.name);
+    } else if (verbose) {
+      say(cli, "replacing", info.name);
+    }
+  } else if (info.action == kActionVerify) {
+    if (info.value == 1) say(cli, "testing", info.name, " OK");
+  } else if (verbose && is_extraction(info.action) && info.value == 0) {
+    say(cli, "extracting", info.name);
+  } else if (verbose && !is_extraction(info.action) && info.value == 1) {
+    say(cli, "adding", info.name);
+  }
 }
 
 int progress(int code, void* data, const ProgressInfo& info) {
@@ -89,9 +135,11 @@ int progress(int code, void* data, const ProgressInfo& info) {
     }
     return 1;
   }
+  if (info.action == kActionVerify && info.value == 1) ++cli.tested;
+  tell(cli, info);
   const bool member_start = info.value == 0 && info.position == 0;
   if (member_start) ++cli.members;
-  if (!cli.tty) return 1;
+  if (!cli.tty || cli.verbosity == Verbosity::kQuiet) return 1;
   const int64_t now = static_cast<int64_t>(lumra::sys::monotonic_ms());
   if (now - cli.last_shown_ms < 200) return 1;
   cli.last_shown_ms = now;
@@ -126,8 +174,57 @@ int action_code(const char* word) {
     case 's': return kActionAddStored;
     case 'd': return kActionDelete;
     case 'm': return kActionMerge;
+    case 't': return kActionVerify;
     default: return 0;
   }
+}
+
+bool reads_archive(int action) {
+  return is_extraction(action) || action == kActionList || action == kActionDelete || action == kActionVerify;
+}
+
+// The pattern the command matches for an entry: listing, and deletion from a zip, take entries
+// whole; the other actions the pattern part of a "+" or "-" entry.
+std::string matched_pattern(const std::string& entry, int action, int format) {
+  const SelectionEntry e = parse_selection_entry(entry);
+  if (e.kind == EntryKind::kPlain) return e.text;
+  if (action == kActionList || (action == kActionDelete && format == kFormatZip)) return e.text;
+  return e.selects ? e.pattern : std::string();
+}
+
+// One line on stderr for each pattern that the DOS rules cut short.
+void note_patterns(const Cli& cli, const std::vector<std::string>& entries, int format) {
+  if (cli.verbosity == Verbosity::kQuiet || cli.action == kActionMerge) return;
+  const bool adding = cli.action == kActionAdd || cli.action == kActionAddTree || cli.action == kActionAddStored;
+  for (const std::string& entry : entries) {
+    const std::string pattern = matched_pattern(entry, cli.action, format);
+    const std::string reach = lumra::arc::pattern_reach(pattern, adding ? "file" : "member");
+    if (reach.empty()) continue;
+    std::fprintf(stderr, "lumra-arc: note: \"%s\" selects %s (DOS patterns ignore what follows a \"*\")\n",
+                 printable(pattern.c_str()).c_str(), reach.c_str());
+  }
+}
+
+// The program's judgement of a file the command would read: one that is neither a zip archive
+// nor a readable native archive is an error here, where the command itself would find no members
+// in it. With `reading`, an empty file is taken as native (*format), which reads as an archive
+// without members in any case; adding keeps the format it would write.
+bool judge_archive(const std::string& path, int key, bool reading, int* format) {
+  const ArchiveLook look = look_at_archive(path.c_str(), *format, key);
+  if (look == ArchiveLook::kEmpty && reading) *format = kFormatNative;
+  if (look != ArchiveLook::kNeither) return true;
+  const std::string reason = lumra::base::last_error();
+  const std::string shown = printable(path.c_str());
+  // With -f native the user has ruled zip out; otherwise both formats were tried.
+  const char* const lead = *format == kFormatNative ? "is no" : "is neither a zip archive nor a";
+  if (key) {
+    std::fprintf(stderr, "lumra-arc: %s %s native archive, plain or scrambled with key %d: %s\n", shown.c_str(), lead,
+                 key, reason.c_str());
+  } else {
+    std::fprintf(stderr, "lumra-arc: %s %s plain native archive (a scrambled one needs its key: -k KEY): %s\n",
+                 shown.c_str(), lead, reason.c_str());
+  }
+  return false;
 }
 
 }  // namespace
@@ -139,6 +236,7 @@ int main(int argc, char** argv) {
   int format = kFormatDetect;
   bool compress_always = false;
   bool options_done = false;
+  Cli cli;
   for (int i = 1; i < argc; ++i) {
     const char* a = argv[i];
     if (!options_done && a[0] == '-' && a[1] != '\0') {
@@ -150,6 +248,8 @@ int main(int argc, char** argv) {
         return 0;
       } else if (std::strcmp(a, "-c") == 0) {
         compress_always = true;
+      } else if (std::strcmp(a, "-q") == 0 || std::strcmp(a, "-v") == 0) {
+        cli.verbosity = a[1] == 'q' ? Verbosity::kQuiet : Verbosity::kVerbose;
       } else if (std::strcmp(a, "-k") == 0 || std::strcmp(a, "-m") == 0 || std::strcmp(a, "-f") == 0) {
         if (i + 1 >= argc) return usage_error("option needs a value");
         const char* v = argv[++i];
@@ -172,12 +272,12 @@ int main(int argc, char** argv) {
     words.emplace_back(a);
   }
   if (words.size() < 2) return usage_error("ACTION and ARCHIVE are needed");
-  Cli cli;
   cli.action = action_code(words[0].c_str());
   if (!cli.action) return usage_error((std::string("unknown action ") + words[0]).c_str());
+  const std::string& archive = words[1];
   std::vector<std::string> entries(words.begin() + 2, words.end());
   if (entries.empty()) {
-    if (cli.action == kActionExtract || cli.action == kActionExtractBare) {
+    if (is_extraction(cli.action) || cli.action == kActionVerify) {
       entries.emplace_back("*.*");
     } else if (cli.action != kActionList) {
       return usage_error("this action needs at least one ENTRY");
@@ -190,12 +290,35 @@ int main(int argc, char** argv) {
   }
   cli.tty = lumra::sys::is_terminal(stderr);
   lumra::base::clear_error();
-  const int ok = archive_command(cli.action, words[1].c_str(), static_cast<int>(entries.size()),
-                                 list.empty() ? nullptr : list.data(), static_cast<int>(key), progress, &cli,
-                                 static_cast<int>(method), compress_always ? 1 : 0, format);
+
+  // A target of adding is judged too: members added behind bytes that read as no member would
+  // never be found again.
+  if (!judge_archive(archive, static_cast<int>(key), reads_archive(cli.action), &format)) return 1;
+  if (cli.action == kActionMerge) {
+    for (const std::string& source : entries) {
+      int source_format = kFormatDetect;
+      if (!judge_archive(source, static_cast<int>(key), true, &source_format)) return 1;
+    }
+  }
+  const int seen_format = format == kFormatDetect ? detect_archive_format(archive.c_str()) : format;
+  note_patterns(cli, entries, seen_format);
+  std::fflush(stderr);
+
+  const char* const selection = list.empty() ? nullptr : list.data();
+  const int count = static_cast<int>(entries.size());
+  int ok = 0;
+  if (cli.action == kActionVerify) {
+    ok = verify_archive(archive.c_str(), count, selection, static_cast<int>(key), progress, &cli, format);
+  } else {
+    ok = archive_command(cli.action, archive.c_str(), count, selection, static_cast<int>(key), progress, &cli,
+                         static_cast<int>(method), compress_always ? 1 : 0, format);
+  }
   clear_progress(cli);
+  if (ok && cli.action == kActionVerify && cli.verbosity != Verbosity::kQuiet) {
+    std::printf("%llu members tested, no errors\n", static_cast<unsigned long long>(cli.tested));
+  }
   if (std::fflush(stdout) != 0) {
-    std::fprintf(stderr, "lumra-arc: cannot write the listing\n");
+    std::fprintf(stderr, "lumra-arc: cannot write to standard output\n");
     return 1;
   }
   if (!ok) {
