@@ -55,20 +55,25 @@ void send(base::OwnedDescriptor& pipe, char byte) {
   sys::write_waiting(pipe.get(), &byte, 1, &written);
 }
 
+bool is_event(int32_t code) { return code >= kFirstEvent && code <= kLastEvent; }
+
 void hold_event(LaunchContext* c, int32_t code) {
-  if (code >= kFirstEvent && code <= kLastEvent) c->held_event = code;
+  if (is_event(code)) c->held_event = code;
 }
 
-// A waiting key goes to the program's input and, as an echo, into its output; Enter also sends a
-// line feed. Keys without a character are taken and not sent. True when a key was taken.
+// A waiting key goes to the program's input and, as an echo, into its output: the character in
+// its code's low byte (Tab, Ctrl+letter and Backspace included); Enter also sends a line feed.
+// Keys without a character (low byte 0, or the poll's own 0xFF codes) are taken and not sent;
+// window events are held for the caller. True when a key was taken.
 bool forward_key(LaunchContext* c) {
   if (input::peek_key() == 0) return false;
   const int32_t code = input::wait_key();
-  if (code <= 0 || code > 0xFF) {
+  const int32_t low = code & 0xFF;
+  if (code <= 0 || low == 0 || low == 0xFF || is_event(code)) {
     hold_event(c, code);
     return true;
   }
-  const char byte = static_cast<char>(code);
+  const char byte = static_cast<char>(low);
   send(c->input.write_end, byte);
   send(c->output.write_end, byte);
   if (code == kEnter) {
