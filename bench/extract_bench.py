@@ -7,7 +7,11 @@ folder there, the three programs taking turns, and reports the median wall time,
 unpacked data and peak resident memory of each. Disk timings are too erratic to compare, hence
 tmpfs. Needs zip, unzip, bsdtar and /usr/bin/time (Debian: zip, unzip, libarchive-tools, time).
 
-usage: bench/extract_bench.py [--lumra-arc PATH] [--runs N] [--work DIR] [--keep]
+usage: bench/extract_bench.py [--lumra-arc PATH] [--compare PATH] [--runs N] [--work DIR] [--keep]
+
+--compare runs a second lumra-arc (another build) in the same rounds, so that two versions are
+compared under the same load. The load average at the start and the end is printed: on a shared
+machine, repeat when it is high.
 """
 import argparse
 import os
@@ -86,6 +90,8 @@ def main():
     here = os.path.dirname(os.path.abspath(__file__))
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--lumra-arc", default=os.path.join(here, "..", "build", "bin", "lumra-arc"))
+    parser.add_argument("--compare", help="a second lumra-arc to time in the same rounds")
+    parser.add_argument("--no-unzip", action="store_true", help="leave unzip out (it is slow)")
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--work", default="/dev/shm/lumra-extract-bench")
     parser.add_argument("--keep", action="store_true", help="keep the package for the next run")
@@ -103,15 +109,19 @@ def main():
     tools = {
         "lumra-arc x": lambda d: [os.path.abspath(args.lumra_arc), "x", package, "+*.*/+" + d],
         "bsdtar -xf": lambda d: ["bsdtar", "-xf", package, "-C", d],
-        "unzip -q": lambda d: ["unzip", "-q", package, "-d", d],
     }
+    if args.compare:
+        tools["compared x"] = lambda d: [os.path.abspath(args.compare), "x", package, "+*.*/+" + d]
+    if not args.no_unzip:
+        tools["unzip -q"] = lambda d: ["unzip", "-q", package, "-d", d]
+    load_before = os.getloadavg()[0]
     results = {name: [] for name in tools}
     for run in range(args.runs + 1):  # the first round warms the page cache and is not counted
         for name, argv in tools.items():
             shutil.rmtree(dest, ignore_errors=True)
             os.makedirs(dest)
             elapsed, rss = run_once(argv(dest), args.work, args.work)
-            if name == "lumra-arc x" and run == 0 and tree_size(dest) != unpacked:
+            if name in ("lumra-arc x", "compared x") and run == 0 and tree_size(dest) != unpacked:
                 sys.exit("lumra-arc extracted %d bytes, expected %d" % (tree_size(dest), unpacked))
             if run > 0:
                 results[name].append((elapsed, rss))
@@ -120,7 +130,16 @@ def main():
     print("package: %s, %.1f MB packed, %.1f MB unpacked, %d files; %d runs each, medians"
           % (package, os.path.getsize(package) / 1e6, unpacked / 1e6, SMALL_FILES + LARGE_TEXT + LARGE_BINARY + 1,
              args.runs))
+    print("load average (1 min): %.2f at the start, %.2f at the end, on %d cores"
+          % (load_before, os.getloadavg()[0], os.cpu_count()))
     base = statistics.median(t for t, _ in results["bsdtar -xf"])
+    # Each round runs the tools back to back: the ratio of each round's pair is less disturbed by
+    # load that changes between rounds than the ratio of the medians.
+    paired = statistics.median(a[0] / b[0] for a, b in zip(results["lumra-arc x"], results["bsdtar -xf"]))
+    print("paired median ratio lumra-arc / bsdtar: %.3f" % paired)
+    if args.compare:
+        paired = statistics.median(a[0] / b[0] for a, b in zip(results["compared x"], results["bsdtar -xf"]))
+        print("paired median ratio compared / bsdtar: %.3f" % paired)
     for name, runs in results.items():
         t = statistics.median(x for x, _ in runs)
         rss = max(r for _, r in runs)

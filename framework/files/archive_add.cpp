@@ -83,6 +83,24 @@ bool stored_name(const SelectionEntry& e, const PathParts& source, const std::st
   return member_name_safe(*out);
 }
 
+// Whether a listed file can be added: a regular file that opens for reading. One that cannot is
+// passed over with its reason noted, and a member of its name already in the archive stays.
+bool readable_file(const char* path) {
+  base::OwnedDescriptor fd;
+  sys::FileInfo info{};
+  sys::Status why = sys::open_file(path, fd.receive());
+  if (sys::ok(why)) why = sys::file_info(fd.get(), &info);
+  if (!sys::ok(why)) {
+    note_passed_over(std::string("passed over ") + std::string(path) + ": " + sys::describe(why));
+    return false;
+  }
+  if (info.kind != sys::FileKind::kFile) {
+    note_passed_over(std::string("passed over ") + std::string(path) + ": not a regular file");
+    return false;
+  }
+  return true;
+}
+
 bool plan_files(Add& a) {
   sys::FileInfo archive_info{};
   const bool archive_exists = sys::ok(sys::file_info(system_path(a.c.archive).c_str(), sys::Links::kFollow, &archive_info));
@@ -106,6 +124,7 @@ bool plan_files(Add& a) {
           sys::same_file(info, archive_info)) {
         continue;  // the archive itself
       }
+      if (!readable_file(f->path)) continue;  // passed over, noted
       AddFile file{f->path, {}};
       ok = stored_name(e, source, f->path, &file.stored);
       if (ok) {
@@ -192,11 +211,15 @@ bool member_finish(Add& a, MemberOut& m) {
 
 bool add_file(Add& a, const AddFile& f) {
   base::OwnedDescriptor fd;
+  // It opened while the command was planned: failing now, it changed under the command, which
+  // then leaves the archive as it was rather than lose the member of that name.
   if (const sys::Status opened = sys::open_file(f.path.c_str(), fd.receive()); !sys::ok(opened)) {
     return failf("cannot open %s: %s", f.path.c_str(), sys::describe(opened));
   }
   sys::FileInfo info{};
-  if (!sys::ok(sys::file_info(fd.get(), &info))) return failf("cannot read %s", f.path.c_str());
+  if (!sys::ok(sys::file_info(fd.get(), &info)) || info.kind != sys::FileKind::kFile) {
+    return failf("%s changed while it was being added", f.path.c_str());
+  }
   if (info.size >= kMaxMemberSize) return failf("%s is 4 GiB or larger", f.path.c_str());
   MemberOut m;
   if (!member_begin(a, &m, f.stored, static_cast<uint32_t>(info.size), dos_time_from_unix(info.modified.seconds),
@@ -344,6 +367,10 @@ int run_add(Command& c) {
     return failf("cannot replace %s: %s", c.archive.c_str(), sys::describe(moved));
   }
   pending.keep();
+  // Encoders record reasons for blocks they could not shrink: the last word goes to what was
+  // passed over.
+  const CommandNotes& notes = command_notes();
+  if (!notes.passed_over.empty()) base::fail(notes.passed_over.back().c_str());
   return 1;
 }
 

@@ -23,7 +23,17 @@ bool zip_extension(const char* path) {
   return same_name(ext, ".zip") || same_name(ext, ".docx");
 }
 
+CommandNotes g_notes;
+
 }  // namespace
+
+const CommandNotes& last_command_notes() { return g_notes; }
+CommandNotes& command_notes() { return g_notes; }
+
+void note_passed_over(const std::string& reason) {
+  g_notes.passed_over.push_back(reason);
+  base::fail(reason.c_str());
+}
 
 int detect_archive_format(const char* archive) {
   const base::OwnedFile f(std::fopen(system_path(archive).c_str(), "rb"));
@@ -37,6 +47,7 @@ int detect_archive_format(const char* archive) {
 int archive_command_internal(int action, const char* archive, int count, const char* list, int key,
                              ArchiveProgress progress, void* data, int method, int compress_always, int format,
                              MemberHeader* header_out, uint8_t** buffer_slot) {
+  g_notes = CommandNotes{};
   if (action < kActionToMemory || action > kActionAddStored || action == kActionNone) return 1;
   if (!archive || !*archive) return base::fail("no archive named");
   if (count < 0 || (count > 0 && !list)) return base::fail("bad selection list");

@@ -6,6 +6,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "framework/files/member_header.h"
 
@@ -59,6 +61,18 @@ int archive_command(int action, const char* archive, int count, const char* list
 int archive_command_internal(int action, const char* archive, int count, const char* list, int key,
                              ArchiveProgress progress, void* data, int method, int compress_always, int format,
                              MemberHeader* header_out, uint8_t** buffer_slot);
+
+// What the latest archive command passed over while still succeeding, for programs that tell a
+// person about it (as tar warns and exits with a failure status at the end). Cleared by each call.
+struct CommandNotes {
+  // One reason per file or member passed over: a file to add that cannot be opened or is not a
+  // regular file, an output the callback chose to pass over.
+  std::vector<std::string> passed_over;
+  // Zip: central-directory entries left unread because a member name beginning below 32 ended
+  // the walk, as such a name ends a native archive.
+  uint64_t unread_entries = 0;
+};
+const CommandNotes& last_command_notes();
 
 // Zip when the first four bytes are "PK\3\4"; otherwise native. A file that cannot be opened or is
 // shorter than four bytes is zip when its name ends in ".zip" or ".docx" (any case).

@@ -113,7 +113,10 @@ bool pass_over(const Command& c, const OutputFile& out, bool no_space) {
   info.name = out.path.c_str();
   info.action = c.action;
   const std::string reason = base::last_error();
-  if (!c.progress(kProgressCannotCreate, c.data, info)) return true;
+  if (!c.progress(kProgressCannotCreate, c.data, info)) {
+    note_passed_over(reason);
+    return true;
+  }
   base::fail(reason.c_str());
   return false;
 }

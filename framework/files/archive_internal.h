@@ -32,6 +32,11 @@ struct Command {
   uint8_t** buffer_slot;
 };
 
+// The notes of the command running now (see last_command_notes).
+CommandNotes& command_notes();
+// Passes something over: the reason goes into the notes and the last-error text.
+void note_passed_over(const std::string& reason);
+
 // Code 0 report; true to go on (also without a callback). False records "aborted".
 bool report_member(const Command& c, const MemberHeader& h, const char* name, int action, int64_t value,
                    int64_t position = 0);
@@ -59,8 +64,8 @@ void source_abandon(MemberSource* s);
 using MemberData = base::Owned<MemberSource*, source_abandon>;
 // Opens the current member's data; empty when it cannot be opened (a reason is recorded).
 MemberData source_begin(MemberSource* s);
-// Next piece of data into out (room >= kBlockSize): the byte count, 0 on failure (native: the
-// reader still stands before the block, so the call can be repeated).
+// Next block of data, at most kBlockSize bytes, into out (room >= kBlockSize): the byte count, 0 on
+// failure (native: the reader still stands before the block, so the call can be repeated).
 uint32_t source_read(MemberSource* s, uint8_t* out, size_t room);
 // Ends the member's data: 0 when the zip CRC or size checks fail.
 int source_end(MemberData data);

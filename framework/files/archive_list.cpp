@@ -1,5 +1,7 @@
-// Listing (action 6): each selected member reported through the callback, then a summary with
-// 64-bit totals. Zip names keep "/" here; member data is never opened.
+// Listing (action 6): each member reported through the callback, then a summary with 64-bit
+// totals. A native listing reports the members the selection list picks (all of them for an
+// empty list); a zip listing reports every member whatever the list says. Zip names keep "/"
+// here; member data is never opened.
 #include "framework/base/error.h"
 #include "framework/files/archive_internal.h"
 
@@ -18,7 +20,7 @@ bool report_members(const Command& c, Totals* t) {
   if (!source_open(&s, c.archive.c_str(), c.format, c.key, false)) return false;
   MemberStep got = MemberStep::kEnd;
   while ((got = source_next(&s)) == MemberStep::kMember) {
-    if (!c.entries.empty() && selection_find_whole(c.entries, s.name) < 0) continue;
+    if (!s.zip && !c.entries.empty() && selection_find_whole(c.entries, s.name) < 0) continue;
     if (!report_member(c, s.header, s.name.c_str(), kActionList, 0)) return false;
     ++t->count;
     t->unpacked += s.header.unpacked_size;

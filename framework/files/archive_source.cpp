@@ -65,7 +65,9 @@ uint32_t source_read(MemberSource* s, uint8_t* out, size_t room) {
   if (s->left == 0) return 0;
   uint32_t got = 0;
   if (s->zip) {
-    const size_t want = room < s->left ? room : s->left;
+    // One block at a time, as in a native archive, so progress arrives per block of 16,384 bytes.
+    size_t want = room < kBlockSize ? room : kBlockSize;
+    if (want > s->left) want = s->left;
     got = static_cast<uint32_t>(zip_member_read(&s->z, out, static_cast<unsigned>(want)));
     if (got == 0) base::failf("zip member %s ends before its %u bytes", s->name.c_str(), s->header.unpacked_size);
   } else if (!native_read_block(&s->n, out, static_cast<uint8_t*>(s->scratch.get()), &got)) {

@@ -47,7 +47,8 @@ int delete_files(const char* pattern, int descend);
 int delete_files_in_folder(const char* folder, const char* pattern, int descend);
 
 // Removes every file and folder below `folder` (the folder itself stays). Links are removed, never
-// followed. 1 when every folder could be removed, 0 when one could not or the path is empty.
+// followed. 1 when every folder could be removed (also when there was none, the folder itself
+// missing included), 0 when one could not, the folder cannot be opened, or the path is empty.
 int delete_tree(const char* folder);
 
 }  // namespace lumra::files

@@ -74,7 +74,11 @@ Status open_folder(const char* path, Links links, Descriptor* out) {
   return opened(open(path, kFolderFlags | (links == Links::kFollow ? 0 : O_NOFOLLOW)), out);
 }
 
-Status open_file(const char* path, Descriptor* out) { return opened(open(path, O_RDONLY | O_CLOEXEC), out); }
+// Non-blocking, so that a named pipe among the files cannot hang the open; reads of regular
+// files are not affected.
+Status open_file(const char* path, Descriptor* out) {
+  return opened(open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC), out);
+}
 
 Status create_new_file(const char* path, Access access, Descriptor* out) {
   return opened(open(path, kNewFileFlags, access == Access::kOwnerOnly ? 0600 : kDefaultFile), out);

@@ -54,7 +54,7 @@ Status file_info(const char* path, Links links, FileInfo* out);
 Status make_folder(const char* path, Access access);
 // A folder opened for the calls below that work inside one, and for read_folder.
 Status open_folder(const char* path, Links links, Descriptor* out);
-// A file opened for reading.
+// A file opened for reading; a named pipe or device opens without waiting (check its kind).
 Status open_file(const char* path, Descriptor* out);
 // A new file for writing; fails (is_taken) when anything stands under the name, a link too.
 Status create_new_file(const char* path, Access access, Descriptor* out);

@@ -123,6 +123,9 @@ TEST(Listing, DeleteTreeEmptiesTheFolderAndKeepsIt) {
   EXPECT_FALSE(exists(tr.t + "/.git"));  // folders beginning with "." go too
   EXPECT_FALSE(exists(tr.t + "/sub"));
   EXPECT_EQ(delete_tree(""), 0);
+  EXPECT_EQ(delete_tree((tr.t + "/sub").c_str()), 1);  // no longer there: nothing to remove
+  EXPECT_EQ(delete_tree((tr.dir / "never-made").c_str()), 1);
+  EXPECT_FALSE(exists(tr.dir / "never-made"));
 }
 
 TEST(Listing, DeleteTreeRemovesLinksWithoutFollowingThem) {

@@ -383,6 +383,36 @@ TEST(LumraArc, VerboseNamesEachMemberAndQuietOnlyErrors) {
   const Streams failed = arc_streams({"x", "missing.zip", "-q"}, dir.path());
   EXPECT_EQ(failed.status, 1);
   EXPECT_EQ(lines(failed.err).size(), 1u) << "errors still show";
+
+TEST(LumraArc, ListingPatternsApplyToBothFormats) {
+  TempDir dir;
+  make_dirs(dir / "src/sub");
+  write_file(dir / "src/a.txt", sample(4000, 0));
+  write_file(dir / "src/sub/b.bin", sample(2000, 1));
+  for (const char* name : {"p.zip", "p.kx"}) {
+    SCOPED_TRACE(name);
+    ASSERT_EQ(arc({"r", name, "src\\*.*"}, dir.path()).status, 0);
+    const auto all = lines(arc({"l", name}, dir.path()).out);
+    ASSERT_EQ(all.size(), 3u);
+    const auto some = lines(arc({"l", name, "*.bin"}, dir.path()).out);
+    ASSERT_EQ(some.size(), 2u);
+    EXPECT_EQ(fields(some[0])[1], "2000");
+    EXPECT_EQ(some[1].find("1 members, 2000 bytes unpacked, "), 0u) << some[1];
+  }
+}
+
+TEST(LumraArc, FilesPassedOverOnAddWarnAndExitWithOne) {
+  TempDir dir;
+  make_dirs(dir / "src");
+  write_file(dir / "src/ok.txt", std::string("ok"));
+  ASSERT_EQ(symlink("nowhere", (dir / "src/dangling.txt").c_str()), 0);
+  const RunResult r = arc({"a", "p.zip", "+src\\*.*/"}, dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("lumra-arc: warning: passed over src/dangling.txt"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("1 passed over"), std::string::npos) << r.out;
+  const auto listed = lines(arc({"l", "p.zip"}, dir.path()).out);
+  ASSERT_EQ(listed.size(), 2u);  // what could be added was
+  EXPECT_EQ(fields(listed[0])[0], "ok.txt");
 }
 
 #if !defined(__SANITIZE_ADDRESS__)

@@ -66,6 +66,8 @@ enum class Verbosity { kQuiet, kNormal, kVerbose };
 struct Cli {
   int action = 0;
   Verbosity verbosity = Verbosity::kNormal;
+  std::vector<SelectionEntry> listed_only;  // l: the members to print (empty: all), either format
+  uint64_t listed = 0, listed_unpacked = 0, listed_stored = 0;
   bool tty = false;
   uint64_t members = 0;
   uint64_t tested = 0;
@@ -127,11 +129,16 @@ int progress(int code, void* data, const ProgressInfo& info) {
   if (code == kProgressCannotCreate) return 1;     // an output that cannot be made fails the run
   if (info.action == kActionList) {
     if (info.value == 0) {
+      // A zip listing reports every member: the patterns are applied here, to both formats alike.
+      if (!cli.listed_only.empty() && selection_find_whole(cli.listed_only, info.name) < 0) return 1;
       print_member(info);
+      ++cli.listed;
+      cli.listed_unpacked += info.header->unpacked_size;
+      cli.listed_stored += info.header->record_length;
     } else {
-      std::printf("%llu members, %llu bytes unpacked, %llu bytes stored\n",
-                  static_cast<unsigned long long>(info.count), static_cast<unsigned long long>(info.total_unpacked),
-                  static_cast<unsigned long long>(info.total_stored));
+      std::printf("%llu members, %llu bytes unpacked, %llu bytes stored\n", static_cast<unsigned long long>(cli.listed),
+                  static_cast<unsigned long long>(cli.listed_unpacked),
+                  static_cast<unsigned long long>(cli.listed_stored));
     }
     return 1;
   }
@@ -288,6 +295,7 @@ int main(int argc, char** argv) {
     if (entries[i].size() >= kEntrySize) return usage_error("an ENTRY is longer than 255 bytes");
     std::memcpy(list.data() + i * kEntrySize, entries[i].data(), entries[i].size());
   }
+  if (cli.action == kActionList) parse_selection(list.data(), static_cast<int>(entries.size()), &cli.listed_only);
   cli.tty = lumra::sys::is_terminal(stderr);
   lumra::base::clear_error();
 
@@ -324,6 +332,13 @@ int main(int argc, char** argv) {
   if (!ok) {
     const char* reason = lumra::base::last_error();
     std::fprintf(stderr, "lumra-arc: %s\n", *reason ? reason : "the archive command failed");
+    return 1;
+  }
+  // What was passed over is not lost silently: a warning each, and a failure status at the end.
+  const CommandNotes& notes = last_command_notes();
+  for (const std::string& reason : notes.passed_over) std::fprintf(stderr, "lumra-arc: warning: %s\n", reason.c_str());
+  if (!notes.passed_over.empty()) {
+    std::fprintf(stderr, "lumra-arc: %zu passed over; exiting with failure status\n", notes.passed_over.size());
     return 1;
   }
   return 0;
