@@ -1,7 +1,8 @@
 // Failure reasons for the framework's result codes.
 // A failing call records one short reason and returns its failure value in one statement:
 //   return fail("zip member name escapes the destination");
-// The reason stays readable through last_error() until the next failure replaces it.
+// The reason stays readable through last_error() until the next failure replaces it. It is kept
+// in its shown form (shown_text.h): control characters and the like written as escapes.
 #pragma once
 
 #include <type_traits>

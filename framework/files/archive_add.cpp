@@ -1,5 +1,6 @@
-// Adding files (actions 1, 2, 8) and merging archives (action 7). Everything is written into
-// "TMPFILE.~KX" beside the archive, which replaces the archive only when all went well. Members of
+// Adding files (actions 1, 2, 8) and merging archives (action 7). Everything is written into a
+// new temporary archive "TMPFILE-<unique>.~KX" beside the archive (see temp_archive.h), which
+// replaces the archive only when all went well. Members of
 // an existing archive that this command does not replace are carried over (native: a copy of the
 // archive with the replaced records deleted in place; zip: raw copies), so adding never loses them.
 #include <cerrno>
@@ -16,7 +17,7 @@
 #include "framework/files/dos_time.h"
 #include "framework/files/listing.h"
 #include "framework/files/path.h"
-#include "framework/files/pending_file.h"
+#include "framework/files/temp_archive.h"
 #include "framework/files/safe_extract.h"
 #include "platform/system/fs.h"
 
@@ -54,8 +55,8 @@ struct Add {
   std::unordered_set<std::string> replaced;  // folded names this command writes
   base::HeapBlock block_memory;
   uint8_t* block = nullptr;                  // kBlockHeaderSize + 65535 bytes
-  std::string temp;
-  base::OwnedFile native_out;                // the target: one of these two
+  TempArchive& temp;
+  std::FILE* native_out = nullptr;           // the target: one of these two (the stream is temp's)
   ZipWriter zip_out;
 };
 
@@ -140,6 +141,7 @@ bool plan_files(Add& a) {
 
 bool plan_merge(Add& a) {
   for (const SelectionEntry& e : a.c.entries) {
+    if (!check_archive(a.c, e.text, detect_archive_format(e.text.c_str()), CheckFor::kMerge)) return false;
     MemberSource s;
     if (!source_open(&s, e.text.c_str(), detect_archive_format(e.text.c_str()), a.c.key, true)) return false;
     MemberStep got = MemberStep::kEnd;
@@ -182,15 +184,15 @@ bool member_begin(Add& a, MemberOut* m, const std::string& name, uint32_t unpack
   }
   m->header.record_length = kHeaderSize;
   m->record_length = kHeaderSize;
-  m->start = sys::tell(a.native_out.get());
+  m->start = sys::tell(a.native_out);
   if (m->start < 0) return fail("cannot find the end of the temporary archive");
-  return native_write_header(a.native_out.get(), m->header, a.c.key) != 0;
+  return native_write_header(a.native_out, m->header, a.c.key) != 0;
 }
 
 // Writes the member's next `n` bytes (native with value kWriterRaw: one block as stored), which
 // begin `at` bytes into its unpacked data.
 bool member_write(Add& a, MemberOut& m, const uint8_t* data, uint32_t n, int64_t at) {
-  const bool written = a.native_out ? native_write_block(a.native_out.get(), data, n, m.value, a.c.key, &m.record_length) != 0
+  const bool written = a.native_out ? native_write_block(a.native_out, data, n, m.value, a.c.key, &m.record_length) != 0
                                     : zip_entry_write(&a.zip_out, data, n) != 0;
   return written && report_member(a.c, m.header, m.name, a.c.action, 0, at);
 }
@@ -198,7 +200,7 @@ bool member_write(Add& a, MemberOut& m, const uint8_t* data, uint32_t n, int64_t
 // Native: rewrites the header now that the record length is known; zip: closes the entry.
 bool member_finish(Add& a, MemberOut& m) {
   if (a.native_out) {
-    std::FILE* const f = a.native_out.get();
+    std::FILE* const f = a.native_out;
     m.header.record_length = m.record_length;
     if (!sys::seek(f, m.start)) return fail("cannot seek in the temporary archive");
     if (!native_write_header(f, m.header, a.c.key)) return false;
@@ -284,26 +286,26 @@ int decide_replaced(void* context, const MemberHeader& h) {
 
 // The temporary archive holding the kept members of the existing one, open for appending.
 bool open_native_target(Add& a) {
-  const int copied = copy_file(a.temp.c_str(), a.c.archive.c_str(), 0, nullptr, nullptr);
-  if (copied == 1) {
-    uint32_t deleted = 0;
-    if (!native_delete_in_place(a.temp.c_str(), a.c.key, decide_replaced, &a, &deleted)) return false;
-    a.native_out.reset(std::fopen(system_path(a.temp).c_str(), "rb+"));
-    if (!a.native_out || std::fseek(a.native_out.get(), 0, SEEK_END) != 0) return failf("cannot open %s", a.temp.c_str());
-    return true;
+  a.native_out = a.temp.stream();
+  if (!a.native_out) return false;
+  const base::OwnedFile old(std::fopen(system_path(a.c.archive).c_str(), "rb"));
+  if (!old) {
+    if (errno == ENOENT) return true;  // a new archive
+    return failf("cannot open %s: %s", a.c.archive.c_str(), std::strerror(errno));
   }
   sys::FileInfo info{};
-  if (copied == 0 || sys::ok(sys::file_info(system_path(a.c.archive).c_str(), sys::Links::kFollow, &info))) {
-    return failf("cannot copy %s", a.c.archive.c_str());
+  if (!sys::ok(sys::file_info(sys::stream_descriptor(old.get()), &info)) || info.kind != sys::FileKind::kFile) {
+    return failf("%s is not a regular file", a.c.archive.c_str());
   }
-  if (const sys::Status made = sys::create_stream(system_path(a.temp).c_str(), a.native_out.receive()); !sys::ok(made)) {
-    return failf("cannot create %s: %s", a.temp.c_str(), sys::describe(made));
-  }
+  if (!copy_range(a.native_out, 0, old.get(), 0, static_cast<int64_t>(info.size), nullptr, nullptr)) return false;
+  uint32_t deleted = 0;
+  if (!native_delete_in_stream(a.native_out, a.c.key, decide_replaced, &a, &deleted)) return false;
+  if (std::fseek(a.native_out, 0, SEEK_END) != 0) return failf("cannot seek in %s", a.temp.path().c_str());
   return true;
 }
 
 bool open_zip_target(Add& a) {
-  if (!zip_writer_create(&a.zip_out, a.temp.c_str())) return false;
+  if (!zip_writer_create(&a.zip_out, a.temp.descriptor(), a.temp.path())) return false;
   sys::FileInfo info{};
   if (!sys::ok(sys::file_info(system_path(a.c.archive).c_str(), sys::Links::kFollow, &info)) || info.size == 0) {
     return true;
@@ -337,36 +339,28 @@ bool write_members(Add& a) {
   return true;
 }
 
-// Writes the temporary archive and closes it: completed when everything went in, abandoned
-// otherwise.
+// Writes the temporary archive: completed when everything went in (the zip directory written),
+// abandoned otherwise.
 bool write_target(Add& a) {
   const bool written = (a.c.format == kFormatZip ? open_zip_target(a) : open_native_target(a)) && write_members(a);
-  if (a.native_out) {
-    const bool closed = a.native_out.close();
-    return written && (closed || failf("cannot write %s: %s", a.temp.c_str(), std::strerror(errno)));
-  }
+  if (a.native_out) return written;
   if (written && a.zip_out.handle) return zip_writer_finish(&a.zip_out) != 0;
-  a.zip_out = ZipWriter{};
+  zip_writer_abandon(&a.zip_out);
   return written;
 }
 
 }  // namespace
 
 int run_add(Command& c) {
-  PendingFile pending;  // before `a`, so the temporary archive is closed before it is removed
-  Add a{c, {}, {}, base::HeapBlock(base::heap_alloc(kBlockHeaderSize + 65535)), nullptr, {}, {}, {}};
+  TempArchive temp;  // before `a`, so the writers are closed before it is removed
+  Add a{c, {}, {}, base::HeapBlock(base::heap_alloc(kBlockHeaderSize + 65535)), nullptr, temp, nullptr, {}};
   if (!a.block_memory) return fail("no memory for the working buffer");
   a.block = static_cast<uint8_t*>(a.block_memory.get());
-  const PathParts ap = split_path(c.archive);
-  a.temp = join_path(ap.drive, ap.dir, "TMPFILE", ".~KX");
   if (!(c.action == kActionMerge ? plan_merge(a) : plan_files(a))) return 0;
-  const std::string temp = system_path(a.temp);
-  pending.created(temp);
+  const PathParts ap = split_path(c.archive);
+  if (!temp.create(join_path(ap.drive, ap.dir, "TMPFILE-", ""))) return 0;
   if (!write_target(a)) return 0;
-  if (const sys::Status moved = sys::rename_file(temp.c_str(), system_path(c.archive).c_str()); !sys::ok(moved)) {
-    return failf("cannot replace %s: %s", c.archive.c_str(), sys::describe(moved));
-  }
-  pending.keep();
+  if (!temp.commit(c.archive)) return 0;
   // Encoders record reasons for blocks they could not shrink: the last word goes to what was
   // passed over.
   const CommandNotes& notes = command_notes();

@@ -8,6 +8,7 @@
 #include "framework/base/bytes.h"
 #include "framework/base/error.h"
 #include "framework/base/owned.h"
+#include "framework/base/shown_text.h"
 #include "framework/files/archive_internal.h"
 #include "framework/files/path.h"
 
@@ -24,14 +25,18 @@ bool zip_extension(const char* path) {
 }
 
 CommandNotes g_notes;
+uint64_t g_memory_limit = kDefaultMemoryLimit;
 
 }  // namespace
+
+void set_archive_memory_limit(uint64_t bytes) { g_memory_limit = bytes; }
+uint64_t archive_memory_limit() { return g_memory_limit; }
 
 const CommandNotes& last_command_notes() { return g_notes; }
 CommandNotes& command_notes() { return g_notes; }
 
 void note_passed_over(const std::string& reason) {
-  g_notes.passed_over.push_back(reason);
+  g_notes.passed_over.push_back(base::shown_text(reason));
   base::fail(reason.c_str());
 }
 

@@ -62,6 +62,13 @@ int archive_command_internal(int action, const char* archive, int count, const c
                              ArchiveProgress progress, void* data, int method, int compress_always, int format,
                              MemberHeader* header_out, uint8_t** buffer_slot);
 
+// Action -1 refuses a member that claims more than this many bytes before allocating anything.
+// The default, 256 MiB, is far above any package file the framework reads into memory (a logo
+// picture, a scene's data file of a few megabytes) and far below what would exhaust a desktop.
+inline constexpr uint64_t kDefaultMemoryLimit = uint64_t{256} << 20;
+void set_archive_memory_limit(uint64_t bytes);
+uint64_t archive_memory_limit();
+
 // What the latest archive command passed over while still succeeding, for programs that tell a
 // person about it (as tar warns and exits with a failure status at the end). Cleared by each call.
 struct CommandNotes {

@@ -1,12 +1,13 @@
 // Deleting (action 5): native archives in place (every record judged before anything moves),
-// zip archives by raw-copying the kept members into "<archive>.~KX", which replaces the archive
-// only when something was deleted. Either way a failure leaves the archive as it was.
+// zip archives by raw-copying the kept members into a new temporary archive
+// "<archive>-<unique>.~KX" beside it (see temp_archive.h), which replaces the archive only when
+// something was deleted. Either way a failure leaves the archive as it was.
 #include "framework/base/error.h"
 #include "framework/base/heap.h"
 #include "framework/base/owned.h"
 #include "framework/files/archive_internal.h"
 #include "framework/files/path.h"
-#include "framework/files/pending_file.h"
+#include "framework/files/temp_archive.h"
 #include "platform/system/fs.h"
 
 namespace lumra::files {
@@ -26,11 +27,10 @@ int delete_zip(Command& c) {
   if (!zip_reader_open(&z, c.archive.c_str())) return 0;
   const base::HeapBlock block(base::heap_alloc(kBlockSize));
   if (!block) return fail("no memory for the working buffer");
-  const std::string temp = c.archive + ".~KX";
-  PendingFile pending;  // before `w`, so the copy is closed before it is removed
-  pending.created(system_path(temp));
+  TempArchive temp;  // before `w`, so the copy is closed before it is removed
+  if (!temp.create(c.archive + "-")) return 0;
   ZipWriter w;
-  if (!zip_writer_create(&w, temp.c_str())) return 0;
+  if (!zip_writer_create(&w, temp.descriptor(), temp.path())) return 0;
   uint32_t deleted = 0;
   MemberStep got = MemberStep::kEnd;
   for (got = zip_first(&z); got == MemberStep::kMember; got = zip_next(&z)) {
@@ -47,12 +47,7 @@ int delete_zip(Command& c) {
   if (got == MemberStep::kError) return 0;
   if (deleted == 0) return 1;  // nothing to delete: the archive stays, the copy goes
   if (!zip_writer_finish(&w)) return 0;
-  const std::string target = system_path(c.archive);
-  if (const sys::Status moved = sys::rename_file(system_path(temp).c_str(), target.c_str()); !sys::ok(moved)) {
-    return failf("cannot replace %s: %s", c.archive.c_str(), sys::describe(moved));
-  }
-  pending.keep();
-  return 1;
+  return temp.commit(c.archive);
 }
 
 }  // namespace

@@ -73,6 +73,11 @@ bool extract_data(const Command& c, MemberSource& s, uint8_t* buffer, const Outp
 int extract_to_memory(Command& c, MemberSource& s, uint8_t* buffer) {
   if (c.header_out) *c.header_out = s.header;
   const uint64_t claimed = s.header.unpacked_size;
+  const uint64_t limit = archive_memory_limit();
+  if (claimed > limit) {
+    return failf("refused: member %s claims %llu bytes, more than the %llu bytes allowed for reading into memory",
+                 s.name.c_str(), static_cast<unsigned long long>(claimed), static_cast<unsigned long long>(limit));
+  }
   const uint64_t deliverable = source_deliverable(s);
   if (claimed > deliverable) {
     return failf("member %s claims %llu bytes but its stored data can hold at most %llu", s.name.c_str(),
@@ -131,6 +136,8 @@ int run_extract(Command& c) {
   const base::HeapBlock block(base::heap_alloc(kWriteBufferSize));
   if (!block) return fail("no memory for the working buffer");
   auto* const buffer = static_cast<uint8_t*>(block.get());
+  const CheckFor purpose = c.action == kActionToMemory ? CheckFor::kMemory : CheckFor::kFiles;
+  if (!check_archive(c, c.archive, c.format, purpose)) return 0;
   MemberSource s;
   if (!source_open(&s, c.archive.c_str(), c.format, c.key, true)) return 0;
   OutputTree tree;

@@ -72,6 +72,18 @@ int source_end(MemberData data);
 // Most bytes the current member's stored data can possibly unpack to.
 uint64_t source_deliverable(const MemberSource& s);
 
+// "\" and "/" alike, "." and empty components dropped, "/" between the rest: the name two
+// members may not share.
+std::string normalised_name(std::string_view name);
+
+// What an archive is checked for before anything is written (archive_check.cpp): names that
+// normalise to one and, for zip, overlapping members always; the free space of each destination
+// when extracting to files.
+enum class CheckFor { kFiles, kMemory, kMerge };
+// `path` and `format` name the archive (the command's own, or a merge source); names and overlaps
+// are checked over all members, the free space over those the command's entries select. 1, or 0 with a reason.
+int check_archive(const Command& c, const std::string& path, int format, CheckFor purpose);
+
 int run_extract(Command& c);
 int run_list(Command& c);
 int run_delete(Command& c);

@@ -30,6 +30,7 @@ bool report_member(const Command& c, const MemberHeader& h, const char* name, in
 }
 
 int source_open(MemberSource* s, const char* path, int format, uint8_t key, bool backslashes) {
+  zip_reader_reset(&s->z);  // the library before the file under it
   *s = MemberSource{};
   s->zip = format == kFormatZip;
   s->backslashes = backslashes;
@@ -45,8 +46,13 @@ MemberStep source_next(MemberSource* s) {
     if (got != MemberStep::kMember) return got;
     zip_member_header(s->z, s->backslashes, &s->header);
     s->name = s->backslashes ? with_separator(s->z.member.name, '\\') : s->z.member.name;
-    // As in a native archive, a name beginning below 32 ends the members.
-    if (static_cast<uint8_t>(s->header.name[0]) < 32) return MemberStep::kEnd;
+    // As in a native archive, a name beginning below 32 ends the members; the entries left
+    // unread (this one included) are noted, so that a program can say the walk ended early.
+    if (static_cast<uint8_t>(s->header.name[0]) < 32) {
+      const uint64_t walked = s->z.index;
+      command_notes().unread_entries = s->z.declared >= walked ? s->z.declared - walked + 1 : 1;
+      return MemberStep::kEnd;
+    }
   } else {
     const MemberStep got = native_next(&s->n, &s->header);
     if (got != MemberStep::kMember) return got;

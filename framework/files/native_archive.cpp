@@ -136,11 +136,21 @@ int native_open(NativeReader* r, const char* path, uint8_t key, const char* mode
   r->file.reset(std::fopen(system_path(path).c_str(), mode));
   if (!r->file) return failf("cannot open %s: %s", path, std::strerror(errno));
   setvbuf(r->file.get(), nullptr, _IOFBF, kStdioBuffer);
-  sys::FileInfo info{};
-  if (!sys::ok(sys::file_info(sys::stream_descriptor(r->file.get()), &info)) || info.kind != sys::FileKind::kFile) {
-    r->file.reset();
+  std::FILE* const f = r->file.release_ownership();
+  if (!native_attach(r, f, key)) {
+    std::fclose(f);
     return failf("%s is not a regular file", path);
   }
+  return 1;
+}
+
+int native_attach(NativeReader* r, std::FILE* f, uint8_t key) {
+  *r = NativeReader{};
+  sys::FileInfo info{};
+  if (!sys::ok(sys::file_info(sys::stream_descriptor(f), &info)) || info.kind != sys::FileKind::kFile) {
+    return fail("the archive is not a regular file");
+  }
+  r->file.reset(f);
   r->key = key;
   r->file_size = info.size;
   return 1;
@@ -265,8 +275,22 @@ int native_write_block(std::FILE* f, const uint8_t* data, uint32_t n, int value,
 
 int native_delete_in_place(const char* path, uint8_t key, RecordDecision decide, void* context, uint32_t* deleted) {
   *deleted = 0;
+  base::OwnedFile f(std::fopen(system_path(path).c_str(), "rb+"));
+  if (!f) return failf("cannot open %s: %s", path, std::strerror(errno));
+  if (!native_delete_in_stream(f.get(), key, decide, context, deleted)) return 0;
+  if (!f.close()) return failf("cannot write the archive: %s", std::strerror(errno));
+  return 1;
+}
+
+int native_delete_in_stream(std::FILE* stream, uint8_t key, RecordDecision decide, void* context, uint32_t* deleted) {
+  *deleted = 0;
   NativeReader r{};
-  if (!native_open(&r, path, key, "rb+")) return 0;
+  if (!native_attach(&r, stream, key)) return 0;
+  // The stream stays the caller's whichever way this returns.
+  struct Borrowed {
+    NativeReader& r;
+    ~Borrowed() { r.file.release_ownership(); }
+  } borrowed{r};
   struct Record {
     uint64_t start;
     uint64_t length;
@@ -304,7 +328,6 @@ int native_delete_in_place(const char* path, uint8_t key, RecordDecision decide,
   if (const sys::Status cut = sys::resize(sys::stream_descriptor(f), write); !sys::ok(cut)) {
     return failf("cannot cut the archive: %s", sys::describe(cut));
   }
-  if (!r.file.close()) return failf("cannot write the archive: %s", std::strerror(errno));
   return 1;
 }
 

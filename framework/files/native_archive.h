@@ -57,6 +57,9 @@ struct NativeReader {
 
 // Opens `path` with stdio `mode` ("rb" or "rb+"). 1 or 0 with a reason.
 int native_open(NativeReader* r, const char* path, uint8_t key, const char* mode);
+// Reads the open stream `f` (from its start), which the reader then owns. 1 or 0 with a reason
+// (`f` is then still the caller's).
+int native_attach(NativeReader* r, std::FILE* f, uint8_t key);
 
 // Reads the header of the next record. End: end of file, a header cut short, one whose check
 // bytes stay nonzero after unscrambling, or whose name begins below 32. Error (with a reason): a
@@ -88,5 +91,7 @@ int native_write_block(std::FILE* f, const uint8_t* data, uint32_t n, int value,
 // are kept. *deleted counts the records removed.
 using RecordDecision = int (*)(void* context, const MemberHeader& h);
 int native_delete_in_place(const char* path, uint8_t key, RecordDecision decide, void* context, uint32_t* deleted);
+// The same on an archive open for reading and writing, which stays open.
+int native_delete_in_stream(std::FILE* stream, uint8_t key, RecordDecision decide, void* context, uint32_t* deleted);
 
 }  // namespace lumra::files

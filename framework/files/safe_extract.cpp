@@ -7,6 +7,7 @@
 
 #include "framework/base/error.h"
 #include "framework/files/path.h"
+#include "framework/files/temp.h"
 #include "platform/system/fs.h"
 
 namespace lumra::files {
@@ -28,25 +29,45 @@ std::vector<std::string_view> components(std::string_view path) {
   return out;
 }
 
+// Handles kept along a path of `depth` folders: the deepest kTail and every kStride-th.
+constexpr size_t kTail = 16;
+constexpr size_t kStride = 64;
+bool keep_handle(size_t level, size_t depth) { return level + kTail >= depth || (level + 1) % kStride == 0; }
+
 // The tree's current member folder: the root itself for members at the top.
-sys::Descriptor current_folder(const OutputTree& t) { return t.dir_fd ? t.dir_fd.get() : t.root_fd.get(); }
+sys::Descriptor current_folder(const OutputTree& t) { return t.handles.empty() ? t.root_fd.get() : t.handles.back().get(); }
+
+void forget_folders(OutputTree* t) {
+  t->handles.clear();
+  t->parts.clear();
+}
 
 // Opens the caller's folder, making it (and its parents) when missing.
 bool open_root(OutputTree* t, const std::string& root, bool* no_space) {
   if (t->root_fd && t->root == root) return true;
-  t->dir_fd.reset();
-  t->dir.clear();
+  forget_folders(t);
   t->root.clear();
+  t->access = in_private_temp(root) ? sys::Access::kOwnerOnly : sys::Access::kDefault;
   const std::string path = root.empty() ? std::string(".") : system_path(root);
   for (size_t i = 1; i <= path.size(); ++i) {
     if (i == path.size() || path[i] == '/') {
-      if (sys::is_disk_full(sys::make_folder(path.substr(0, i).c_str(), sys::Access::kDefault))) *no_space = true;
+      if (sys::is_disk_full(sys::make_folder(path.substr(0, i).c_str(), t->access))) *no_space = true;
     }
   }
   const sys::Status opened = sys::open_folder(path.c_str(), sys::Links::kFollow, t->root_fd.receive());
   if (!sys::ok(opened)) return failf("cannot open the destination %s: %s", path.c_str(), sys::describe(opened));
   t->root = root;
   return true;
+}
+
+// The path of the first `count` folders of `parts`, for messages.
+std::string shown_path(const OutputTree& t, const std::vector<std::string_view>& parts, size_t count) {
+  std::string out = t.root;
+  for (size_t i = 0; i < count; ++i) {
+    if (!out.empty()) out.push_back('/');
+    out.append(parts[i]);
+  }
+  return out;
 }
 
 // Why `name` in `parent` could not be opened as a folder (`why`): a link there is refused.
@@ -61,34 +82,54 @@ bool refuse_step(sys::Descriptor parent, const std::string& name, const std::str
   return failf("cannot make the folder %s: %s", shown.c_str(), sys::describe(why));
 }
 
-// Opens the member folder `dir` below the root, one component at a time, never through a link.
-bool open_dir(OutputTree* t, const std::vector<std::string_view>& parts, const std::string& dir, bool* no_space,
-              bool* refused) {
-  if (t->dir == dir && (dir.empty() || t->dir_fd)) return true;
-  t->dir_fd.reset();
-  t->dir.clear();
-  base::OwnedDescriptor fd;
-  std::string shown = t->root;
-  for (const std::string_view part : parts) {
-    const std::string name(part);
-    if (!shown.empty()) shown.push_back('/');
-    shown += name;
-    const sys::Descriptor parent = fd ? fd.get() : t->root_fd.get();
-    base::OwnedDescriptor next;
-    sys::Status opened = sys::open_folder_at(parent, name.c_str(), next.receive());
-    if (sys::is_missing(opened)) {
-      const sys::Status made = sys::make_folder_at(parent, name.c_str());
-      if (!sys::ok(made) && !sys::is_taken(made)) {
-        if (sys::is_disk_full(made)) *no_space = true;
-        return failf("cannot make the folder %s: %s", shown.c_str(), sys::describe(made));
-      }
-      opened = sys::open_folder_at(parent, name.c_str(), next.receive());
+// Opens folder `name` below `parent`, making it when missing, never through a link.
+bool open_step(const OutputTree& t, sys::Descriptor parent, const std::string& name, const std::vector<std::string_view>& parts,
+               size_t level, base::OwnedDescriptor* out, bool* no_space, bool* refused) {
+  sys::Status opened = sys::open_folder_at(parent, name.c_str(), out->receive());
+  if (sys::is_missing(opened)) {
+    const sys::Status made = sys::make_folder_at(parent, name.c_str(), t.access);
+    if (!sys::ok(made) && !sys::is_taken(made)) {
+      if (sys::is_disk_full(made)) *no_space = true;
+      return failf("cannot make the folder %s: %s", shown_path(t, parts, level + 1).c_str(), sys::describe(made));
     }
-    if (!sys::ok(opened)) return refuse_step(parent, name, shown, opened, refused);
-    fd = std::move(next);
+    opened = sys::open_folder_at(parent, name.c_str(), out->receive());
   }
-  t->dir_fd = std::move(fd);
-  t->dir = dir;
+  if (!sys::ok(opened)) return refuse_step(parent, name, shown_path(t, parts, level + 1), opened, refused);
+  return true;
+}
+
+// Makes the member folder `parts` below the root the current one, one component at a time and
+// never through a link, starting from the deepest handle the way there shares with the last one.
+bool open_dir(OutputTree* t, const std::vector<std::string_view>& parts, bool* no_space, bool* refused) {
+  size_t common = 0;
+  while (common < t->parts.size() && common < parts.size() && t->parts[common] == parts[common]) ++common;
+  if (common == t->parts.size() && common == parts.size()) return true;
+  t->parts.resize(common);
+  t->handles.resize(common);
+  size_t start = common;
+  while (start > 0 && !t->handles[start - 1]) --start;
+  t->parts.resize(parts.size());
+  t->handles.resize(parts.size());
+  sys::Descriptor parent = start > 0 ? t->handles[start - 1].get() : t->root_fd.get();
+  base::OwnedDescriptor walking;  // the folder opened last, while it is not one to keep
+  for (size_t i = start; i < parts.size(); ++i) {
+    t->parts[i] = std::string(parts[i]);
+    base::OwnedDescriptor next;
+    if (!open_step(*t, parent, t->parts[i], parts, i, &next, no_space, refused)) {
+      forget_folders(t);
+      return false;
+    }
+    if (keep_handle(i, parts.size())) {
+      t->handles[i] = std::move(next);
+      parent = t->handles[i].get();
+    } else {
+      walking = std::move(next);
+      parent = walking.get();
+    }
+  }
+  for (size_t i = 0; i < parts.size(); ++i) {
+    if (!keep_handle(i, parts.size())) t->handles[i].reset();
+  }
   return true;
 }
 
@@ -100,7 +141,9 @@ bool member_name_safe(std::string_view name) {
     return failf("refused: member name %.200s is absolute", std::string(name).c_str());
   }
   for (const char c : name) {
-    if (static_cast<unsigned char>(c) < 32) return fail("refused: member name holds a control character");
+    if (static_cast<unsigned char>(c) < 32) {
+      return failf("refused: member name %.200s holds a control character", std::string(name).c_str());
+    }
   }
   size_t start = 0;
   for (size_t i = 0; i <= name.size(); ++i) {
@@ -135,18 +178,13 @@ int output_create(OutputTree* tree, const std::string& root, std::string_view re
     out->leaf = std::string(parts.back());
     parts.pop_back();
   }
-  std::string dir;
-  for (const std::string_view p : parts) {
-    dir.append(p);
-    dir.push_back('/');
-  }
   out->refused = false;
   if (!open_root(tree, root, no_space)) return 0;
-  if (!open_dir(tree, parts, dir, no_space, &out->refused)) return 0;
+  if (!open_dir(tree, parts, no_space, &out->refused)) return 0;
   if (folder_only) return 1;
 
   const sys::Descriptor folder = current_folder(*tree);
-  sys::Status created = sys::create_new_file_at(folder, out->leaf.c_str(), out->fd.receive());
+  sys::Status created = sys::create_new_file_at(folder, out->leaf.c_str(), out->fd.receive(), tree->access);
   if (sys::is_taken(created)) {
     // Whatever is there (a file with other links, a link, a pipe) is replaced by a new file.
     sys::FileInfo info{};
@@ -155,7 +193,7 @@ int output_create(OutputTree* tree, const std::string& root, std::string_view re
       return failf("cannot write %s: a folder is in the way", out->path.c_str());
     }
     created = sys::remove_file_at(folder, out->leaf.c_str());
-    if (sys::ok(created)) created = sys::create_new_file_at(folder, out->leaf.c_str(), out->fd.receive());
+    if (sys::ok(created)) created = sys::create_new_file_at(folder, out->leaf.c_str(), out->fd.receive(), tree->access);
   }
   if (!sys::ok(created)) {
     if (sys::is_disk_full(created)) *no_space = true;

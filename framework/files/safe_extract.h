@@ -6,8 +6,10 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "framework/base/owned.h"
+#include "platform/system/fs.h"
 
 namespace lumra::files {
 
@@ -15,13 +17,18 @@ namespace lumra::files {
 // ("\" and "/" both separate) or a control character below 32.
 bool member_name_safe(std::string_view name);
 
-// The folders of one extraction: the caller's folder and the member folder used last stay open
-// (closed with the tree), so members of one folder cost one system call each to create.
+// The folders of one extraction: the caller's folder and the member folders on the way to the one
+// used last stay open (closed with the tree), so members of one folder cost one system call each
+// to create, and moving to another folder opens only the components that differ. Of a deep path
+// the handles kept are the deepest few and one every so many levels, so the open files stay few
+// (about 50 at the deepest path the platform allows).
 struct OutputTree {
   std::string root;  // the caller's folder root_fd stands for
   base::OwnedDescriptor root_fd;
-  std::string dir;   // member folder below root that dir_fd stands for; "" is the root itself
-  base::OwnedDescriptor dir_fd;  // open only for a non-empty dir
+  // Inside the framework's private temporary folder new files and folders are the owner's alone.
+  sys::Access access = sys::Access::kDefault;
+  std::vector<std::string> parts;              // member folders below the root, outermost first
+  std::vector<base::OwnedDescriptor> handles;  // one per part; empty where not kept (never the last)
 };
 
 struct OutputFile {

@@ -52,12 +52,38 @@ int make_private_folder(const char* path) {
   return 1;
 }
 
+namespace {
+// The folder temp_path gave last and, when that is a fallback, the predictable name it stands in
+// for: the process keeps using one fallback rather than making a new one at every call.
+std::string g_base;
+std::string g_fallback_of;
+}  // namespace
+
 int temp_path(std::string* out) {
   if (!out) return fail("no output");
   const std::string folder = sys::temp_folder() + "/lumra-" + sys::user_tag();
-  if (!make_private_folder(folder.c_str())) return 0;
-  *out = folder + "/";
+  if (make_private_folder(folder.c_str())) {
+    g_base = folder;
+    g_fallback_of.clear();
+  } else if (g_fallback_of != folder || !make_private_folder(g_base.c_str())) {
+    // Someone else holds the predictable name (another user's folder, a link): a fresh private
+    // folder under a name nobody can guess instead.
+    const std::string reason = base::last_error();
+    std::string made;
+    if (const sys::Status fresh = sys::make_unique_folder((folder + "-").c_str(), &made); !sys::ok(fresh)) {
+      return failf("%s; no other private folder either: %s", reason.c_str(), sys::describe(fresh));
+    }
+    g_base = made;
+    g_fallback_of = folder;
+  }
+  *out = g_base + "/";
   return 1;
+}
+
+bool in_private_temp(std::string_view path) {
+  if (g_base.empty()) return false;
+  const std::string p = system_path(path);
+  return p.size() > g_base.size() && p.compare(0, g_base.size(), g_base) == 0 && p[g_base.size()] == '/';
 }
 
 unsigned temp_file_name(const char* folder, const char* prefix, unsigned unique, std::string* out) {

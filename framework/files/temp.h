@@ -5,12 +5,19 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace lumra::files {
 
 // The system's temporary folder plus "lumra-<user>/" (user: sys::user_tag), made private (below).
-// 1 with the path, ending in "/", in *out; 0 when it cannot be made safe.
+// When that name is held by someone else (another user's folder, a link), a fresh private folder
+// "lumra-<user>-XXXXXX/" made under an unpredictable name instead, kept for the rest of the
+// process. 1 with the path, ending in "/", in *out; 0 when it cannot be made safe.
 int temp_path(std::string* out);
+
+// Whether `path` lies inside the private folder temp_path gave (a caller's unpack folder, say):
+// what is extracted there is made for its owner only.
+bool in_private_temp(std::string_view path);
 
 // Creates `path`, open to its owner only, when missing. An existing one must be a real folder
 // (not a link) owned by this user; access for others is then removed. 1 or 0.

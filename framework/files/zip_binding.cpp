@@ -1,4 +1,4 @@
-// minizip calls by use: unzOpen / unzGoToFirstFile / unzGoToNextFile / unzGetCurrentFileInfo /
+// minizip calls by use: unzOpen2_64 / unzGoToFirstFile / unzGoToNextFile / unzGetCurrentFileInfo /
 // unzOpenCurrentFile (unzOpenCurrentFile2 raw for copies) / unzReadCurrentFile /
 // unzCloseCurrentFile / unzClose, and zipOpen / zipOpenNewFileInZip (zipOpenNewFileInZip2 raw) /
 // zipWriteInFileInZip / zipCloseFileInZip (Raw) / zipClose. unzGetGlobalInfo only tells an empty
@@ -25,6 +25,7 @@ using base::fail;
 using base::failf;
 
 constexpr size_t kNameBufferSize = 65536 + 1;  // names are at most 65,535 bytes
+constexpr uint64_t kLocalHeaderSize = 30;       // before the name and the extra field
 // An end record declaring 0xFFFF members may stand for more (minizip's own overflow rule).
 constexpr uint64_t kCountOverflow = 0xFFFF;
 
@@ -82,15 +83,13 @@ tm_zip calendar_of(uint32_t dos_time) {
 
 // minizip cannot find an end record at offset 0, so an archive without members (nothing but
 // that record and perhaps a comment) is recognised here.
-bool is_empty_zip(const char* path) {
-  base::OwnedFile f(std::fopen(system_path(path).c_str(), "rb"));
-  if (!f) return false;
+bool is_empty_zip(const ZipIo& io) {
   uint8_t end[22];
-  const bool got = std::fread(end, 1, sizeof end, f.get()) == sizeof end;
-  const long comment = got ? end[20] | (end[21] << 8) : -1;
-  const bool at_end = got && std::fseek(f.get(), 0, SEEK_END) == 0 && std::ftell(f.get()) == 22 + comment;
+  size_t got = 0;
+  if (!sys::ok(sys::read_full_at(io.fd, 0, end, sizeof end, &got)) || got != sizeof end) return false;
+  const uint64_t comment = end[20] | (end[21] << 8);
   constexpr uint8_t kEmpty[12] = {'P', 'K', 5, 6, 0, 0, 0, 0, 0, 0, 0, 0};
-  return at_end && std::memcmp(end, kEmpty, sizeof kEmpty) == 0;
+  return io.size == 22 + comment && std::memcmp(end, kEmpty, sizeof kEmpty) == 0;
 }
 
 }  // namespace
@@ -100,17 +99,46 @@ void close_reader(void* handle) { unzClose(static_cast<unzFile>(handle)); }
 void close_writer(void* handle) { zipClose(static_cast<zipFile>(handle), nullptr); }
 }  // namespace zip_detail
 
+// The library's handle goes before the stream and the file under it.
+void zip_reader_reset(ZipReader* z) {
+  z->handle.reset();
+  z->io.reset();
+  z->fd.reset();
+  z->declared = 0;
+  z->index = 0;
+  z->member_open = false;
+  z->member = ZipMemberInfo{};
+}
+
+void zip_writer_abandon(ZipWriter* w) {
+  w->handle.reset();
+  w->io.reset();
+  w->entry_open = false;
+}
+
 int zip_reader_open(ZipReader* z, const char* path) {
-  *z = ZipReader{};
+  zip_reader_reset(z);
   z->name_buffer.reset(base::heap_alloc(kNameBufferSize));
   if (!z->name_buffer) return fail("no memory for zip member names");
-  z->handle.reset(unzOpen(system_path(path).c_str()));
+  if (const sys::Status opened = sys::open_file(system_path(path).c_str(), z->fd.receive()); !sys::ok(opened)) {
+    return failf("cannot open %s: %s", path, sys::describe(opened));
+  }
+  sys::FileInfo info{};
+  if (!sys::ok(sys::file_info(z->fd.get(), &info)) || info.kind != sys::FileKind::kFile) {
+    return failf("%s is not a regular file", path);
+  }
+  sys::expect_sequential_reads(z->fd.get());
+  z->io = std::make_unique<ZipIo>();
+  if (!zip_io_reader(z->io.get(), z->fd.get())) return 0;
+  zlib_filefunc64_def functions{};
+  zip_io_functions(&functions);
+  z->handle.reset(unzOpen2_64(z->io.get(), &functions));
   if (!z->handle) {
-    if (is_empty_zip(path)) return 1;
+    if (is_empty_zip(*z->io)) return 1;
     return failf("cannot open %s as a zip archive", path);
   }
-  unz_global_info global{};
-  if (unzGetGlobalInfo(unz(z), &global) == UNZ_OK) z->declared = global.number_entry;
+  unz_global_info64 global{};
+  if (unzGetGlobalInfo64(unz(z), &global) == UNZ_OK) z->declared = global.number_entry;
   return 1;
 }
 
@@ -141,6 +169,20 @@ int zip_member_open(ZipReader* z) {
   return 1;
 }
 
+int zip_member_span(ZipReader* z, uint64_t* begin, uint64_t* end) {
+  int method = 0;
+  int level = 0;
+  if (unzOpenCurrentFile2(unz(z), &method, &level, 1) != UNZ_OK) return 0;
+  const uint64_t data = unzGetCurrentFileZStreamPos64(unz(z));
+  const int extra = unzGetLocalExtrafield(unz(z), nullptr, 0);
+  unzCloseCurrentFile(unz(z));
+  const uint64_t header = kLocalHeaderSize + z->member.name.size() + static_cast<uint64_t>(extra < 0 ? 0 : extra);
+  if (extra < 0 || data < header) return 0;
+  *begin = data - header;
+  *end = data + z->member.compressed_size;
+  return 1;
+}
+
 int zip_member_read(ZipReader* z, void* out, unsigned n) {
   const int got = unzReadCurrentFile(unz(z), out, n);
   return got < 0 ? 0 : got;
@@ -164,13 +206,14 @@ void zip_member_abandon(ZipReader* z) {
   z->member_open = false;
 }
 
-int zip_writer_create(ZipWriter* w, const char* path) {
-  *w = ZipWriter{};
-  const std::string target = system_path(path);
-  const sys::Status removed = sys::remove_file(target.c_str());
-  if (!sys::ok(removed) && !sys::is_missing(removed)) return failf("cannot replace %s: %s", path, sys::describe(removed));
-  w->handle.reset(zipOpen(target.c_str(), APPEND_STATUS_CREATE));
-  if (!w->handle) return failf("cannot create %s", path);
+int zip_writer_create(ZipWriter* w, sys::Descriptor fd, const std::string& shown) {
+  zip_writer_abandon(w);
+  w->io = std::make_unique<ZipIo>();
+  if (!zip_io_writer(w->io.get(), fd)) return 0;
+  zlib_filefunc64_def functions{};
+  zip_io_functions(&functions);
+  w->handle.reset(zipOpen2_64(w->io.get(), APPEND_STATUS_CREATE, nullptr, &functions));
+  if (!w->handle) return failf("cannot create %s", shown.c_str());
   return 1;
 }
 
@@ -179,7 +222,7 @@ int zip_writer_finish(ZipWriter* w) {
   if (w->entry_open && zipCloseFileInZip(zf(w)) != ZIP_OK) ok = fail("cannot finish a zip entry");
   w->entry_open = false;
   if (zipClose(static_cast<zipFile>(w->handle.release_ownership()), nullptr) != ZIP_OK && ok) {
-    ok = failf("cannot write the zip directory: %s", std::strerror(errno));
+    ok = failf("cannot write the zip directory: %s", sys::describe(w->io->error));
   }
   return ok;
 }
@@ -199,13 +242,13 @@ int zip_entry_begin(ZipWriter* w, const std::string& name, uint32_t dos_time, in
 }
 
 int zip_entry_write(ZipWriter* w, const void* data, unsigned n) {
-  if (zipWriteInFileInZip(zf(w), data, n) != ZIP_OK) return failf("cannot write the zip entry: %s", std::strerror(errno));
+  if (zipWriteInFileInZip(zf(w), data, n) != ZIP_OK) return failf("cannot write the zip entry: %s", sys::describe(w->io->error));
   return 1;
 }
 
 int zip_entry_end(ZipWriter* w) {
   w->entry_open = false;
-  if (zipCloseFileInZip(zf(w)) != ZIP_OK) return failf("cannot finish the zip entry: %s", std::strerror(errno));
+  if (zipCloseFileInZip(zf(w)) != ZIP_OK) return failf("cannot finish the zip entry: %s", sys::describe(w->io->error));
   return 1;
 }
 
@@ -235,7 +278,7 @@ int zip_copy_raw(ZipReader* z, ZipWriter* w, uint8_t* buffer, size_t buffer_size
     if (got <= 0) break;
     copied += static_cast<uint64_t>(got);
     if (zipWriteInFileInZip(zf(w), buffer, static_cast<unsigned>(got)) != ZIP_OK) {
-      ok = failf("cannot write the zip entry: %s", std::strerror(errno));
+      ok = failf("cannot write the zip entry: %s", sys::describe(w->io->error));
     }
   }
   if (ok && copied != m.compressed_size) {

@@ -8,8 +8,11 @@
 #include <cstdint>
 #include <string>
 
+#include <memory>
+
 #include "framework/base/owned.h"
 #include "framework/files/member_header.h"
+#include "framework/files/zip_io.h"
 
 namespace lumra::files {
 
@@ -30,8 +33,10 @@ void close_reader(void* handle);  // unzClose, which also closes a member left o
 void close_writer(void* handle);  // zipClose without a comment, for a file about to be deleted
 }  // namespace zip_detail
 
-// An open zip archive, closed with its owner.
+// An open zip archive, closed with its owner (the library first, then the file under it).
 struct ZipReader {
+  base::OwnedDescriptor fd;
+  std::unique_ptr<ZipIo> io;
   base::Owned<void*, zip_detail::close_reader> handle;  // unzFile; empty for an archive without members
   uint64_t declared = 0;   // members the end record declares
   uint64_t index = 0;      // members walked so far
@@ -41,6 +46,8 @@ struct ZipReader {
 };
 
 int zip_reader_open(ZipReader* z, const char* path);
+// Closes the archive (the owners do the same, in the right order, when it goes out of scope).
+void zip_reader_reset(ZipReader* z);
 
 // The first or next member's information. An archive declaring no members ends at once; a
 // damaged central directory is an error.
@@ -50,6 +57,10 @@ MemberStep zip_next(ZipReader* z);
 // Header from the current member: name ("/" turned into "\" when `backslashes`), compressed and
 // uncompressed size, packed time. The reserved and check bytes are zero.
 void zip_member_header(const ZipReader& z, bool backslashes, MemberHeader* h);
+
+// The bytes the current member takes in the file: from its local header to the end of its stored
+// data. 0 when its local header cannot be read or does not match the central directory.
+int zip_member_span(ZipReader* z, uint64_t* begin, uint64_t* end);
 
 // Opens the current member's data for inflating. Refuses encrypted members and methods other
 // than stored (0) and deflate (8).
@@ -65,12 +76,16 @@ void zip_member_abandon(ZipReader* z);
 // A zip archive being written; dropped before zip_writer_finish, it is closed without care for
 // the result (the file is about to be deleted).
 struct ZipWriter {
+  std::unique_ptr<ZipIo> io;
   base::Owned<void*, zip_detail::close_writer> handle;  // zipFile
   bool entry_open = false;
 };
 
-// Creates a new zip at `path`; anything already under the name (a link too) is removed first.
-int zip_writer_create(ZipWriter* w, const char* path);
+// Starts a new zip in the empty file open on `fd` (a TempArchive's; it stays the caller's).
+// `shown` names it in messages.
+int zip_writer_create(ZipWriter* w, sys::Descriptor fd, const std::string& shown);
+// Closes without care for the result: the file is about to be deleted.
+void zip_writer_abandon(ZipWriter* w);
 // Writes the central directory and closes. 1 or 0.
 int zip_writer_finish(ZipWriter* w);
 

@@ -5,10 +5,12 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 namespace lumra::sys {
 namespace {
@@ -54,6 +56,7 @@ Status info_of(int result, const struct stat& st, FileInfo* out) {
   out->node = st.st_ino;
   out->mine = st.st_uid == effective_user();
   out->shared = (st.st_mode & 077) != 0;
+  out->permissions = st.st_mode & 0777;
   return Status{};
 }
 
@@ -84,6 +87,21 @@ Status create_new_file(const char* path, Access access, Descriptor* out) {
   return opened(open(path, kNewFileFlags, access == Access::kOwnerOnly ? 0600 : kDefaultFile), out);
 }
 
+Status create_unique_file(const char* prefix, const char* suffix, Descriptor* out, std::string* path) {
+  std::string name = std::string(prefix) + "XXXXXX" + suffix;
+  // mkostemps creates with O_CREAT | O_EXCL and mode 0600: never a link, never an existing file.
+  const int fd = mkostemps(name.data(), static_cast<int>(std::strlen(suffix)), O_CLOEXEC);
+  if (fd >= 0) *path = name;
+  return opened(fd, out);
+}
+
+Status make_unique_folder(const char* prefix, std::string* path) {
+  std::string name = std::string(prefix) + "XXXXXX";
+  if (!mkdtemp(name.data())) return last();
+  *path = name;
+  return Status{};
+}
+
 Status create_stream(const char* path, std::FILE** out) {
   *out = nullptr;
   constexpr int kFlags = O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC;
@@ -110,10 +128,12 @@ Status open_folder_at(Descriptor folder, const char* name, Descriptor* out) {
   return opened(openat(fd_of(folder), name, kFolderFlags | O_NOFOLLOW), out);
 }
 
-Status make_folder_at(Descriptor folder, const char* name) { return done(mkdirat(fd_of(folder), name, kDefaultFolder)); }
+Status make_folder_at(Descriptor folder, const char* name, Access access) {
+  return done(mkdirat(fd_of(folder), name, access == Access::kOwnerOnly ? 0700 : kDefaultFolder));
+}
 
-Status create_new_file_at(Descriptor folder, const char* name, Descriptor* out) {
-  return opened(openat(fd_of(folder), name, kNewFileFlags, kDefaultFile), out);
+Status create_new_file_at(Descriptor folder, const char* name, Descriptor* out, Access access) {
+  return opened(openat(fd_of(folder), name, kNewFileFlags, access == Access::kOwnerOnly ? 0600 : kDefaultFile), out);
 }
 
 Status remove_file_at(Descriptor folder, const char* name) { return done(unlinkat(fd_of(folder), name, 0)); }
@@ -191,6 +211,35 @@ Status write_all(Descriptor d, const void* data, size_t size) {
   return Status{};
 }
 
+Status read_full_at(Descriptor d, uint64_t offset, void* out, size_t size, size_t* got) {
+  auto* p = static_cast<uint8_t*>(out);
+  *got = 0;
+  while (*got < size) {
+    const ssize_t n = pread(fd_of(d), p + *got, size - *got, static_cast<off_t>(offset + *got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return last();
+    if (n == 0) break;
+    *got += static_cast<size_t>(n);
+  }
+  return Status{};
+}
+
+Status write_all_at(Descriptor d, uint64_t offset, const void* data, size_t size) {
+  const auto* p = static_cast<const uint8_t*>(data);
+  while (size > 0) {
+    const ssize_t n = pwrite(fd_of(d), p, size, static_cast<off_t>(offset));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return last();
+    if (n == 0) return Status{ENOSPC};
+    p += n;
+    offset += static_cast<uint64_t>(n);
+    size -= static_cast<size_t>(n);
+  }
+  return Status{};
+}
+
+void expect_sequential_reads(Descriptor d) { posix_fadvise(fd_of(d), 0, 0, POSIX_FADV_SEQUENTIAL); }
+
 Status set_times(Descriptor d, const FileTime* accessed, const FileTime* modified) {
   const auto spec = [](const FileTime* t) {
     return t ? timespec{static_cast<time_t>(t->seconds), t->nanoseconds} : timespec{0, UTIME_OMIT};
@@ -206,6 +255,28 @@ Status make_owner_only(Descriptor d) {
   if (fstat(fd_of(d), &st) != 0) return last();
   if ((st.st_mode & 077) == 0) return Status{};
   return done(fchmod(fd_of(d), st.st_mode & 0700));
+}
+
+Status set_permissions(Descriptor d, uint32_t permissions) { return done(fchmod(fd_of(d), permissions & 0777)); }
+
+uint32_t default_file_permissions() {
+  // umask can only be read by setting it: put it straight back.
+  const mode_t mask = umask(022);
+  umask(mask);
+  return kDefaultFile & ~mask & 0777;
+}
+
+Status free_space(const char* path, uint64_t* out) {
+  struct statvfs st {};
+  *out = 0;
+  if (statvfs(path, &st) != 0) return last();
+  *out = static_cast<uint64_t>(st.f_bavail) * st.f_frsize;
+  return Status{};
+}
+
+Status stream_over(Descriptor d, const char* mode, std::FILE** out) {
+  *out = fdopen(fd_of(d), mode);
+  return *out ? Status{} : last();
 }
 
 Descriptor stream_descriptor(std::FILE* f) { return fileno(f); }

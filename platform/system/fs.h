@@ -38,6 +38,7 @@ struct FileInfo {
   uint64_t node;
   bool mine;    // owned by the user this program runs as
   bool shared;  // other users may read, write or enter it
+  uint32_t permissions;  // read, write and execute bits for owner, group and others (0777 at most)
 };
 
 inline bool same_file(const FileInfo& a, const FileInfo& b) { return a.device == b.device && a.node == b.node; }
@@ -58,6 +59,12 @@ Status open_folder(const char* path, Links links, Descriptor* out);
 Status open_file(const char* path, Descriptor* out);
 // A new file for writing; fails (is_taken) when anything stands under the name, a link too.
 Status create_new_file(const char* path, Access access, Descriptor* out);
+// A new file for reading and writing, open to its owner only, under a name no other file has:
+// `prefix` (a path), six characters chosen here, then `suffix`. Never a link or an existing
+// file. *path receives the name.
+Status create_unique_file(const char* prefix, const char* suffix, Descriptor* out, std::string* path);
+// A new folder open to its owner only, named `prefix` plus six characters chosen here.
+Status make_unique_folder(const char* prefix, std::string* path);
 // A new, empty file for writing as a C stream ("wb"). A file under the name is cut to nothing;
 // a link under the name is removed, never written through.
 Status create_stream(const char* path, std::FILE** out);
@@ -70,8 +77,8 @@ Status rename_file(const char* from, const char* to);
 // file_info_at when asked to.
 Status file_info_at(Descriptor folder, const char* name, Links links, FileInfo* out);
 Status open_folder_at(Descriptor folder, const char* name, Descriptor* out);
-Status make_folder_at(Descriptor folder, const char* name);
-Status create_new_file_at(Descriptor folder, const char* name, Descriptor* out);
+Status make_folder_at(Descriptor folder, const char* name, Access access = Access::kDefault);
+Status create_new_file_at(Descriptor folder, const char* name, Descriptor* out, Access access = Access::kDefault);
 Status remove_file_at(Descriptor folder, const char* name);
 // Empty folders only.
 Status remove_folder_at(Descriptor folder, const char* name);
@@ -89,11 +96,28 @@ Status file_info(Descriptor d, FileInfo* out);
 Status read_full(Descriptor d, void* out, size_t size, size_t* got);
 // Writes all `size` bytes.
 Status write_all(Descriptor d, const void* data, size_t size);
+// The same at a position, leaving the descriptor's own position alone.
+Status read_full_at(Descriptor d, uint64_t offset, void* out, size_t size, size_t* got);
+Status write_all_at(Descriptor d, uint64_t offset, const void* data, size_t size);
+// Tells the system the file will be read from start to end once (a hint: read ahead, and pages
+// already read may go).
+void expect_sequential_reads(Descriptor d);
 // A null time is left as it is.
 Status set_times(Descriptor d, const FileTime* accessed, const FileTime* modified);
 Status resize(Descriptor d, uint64_t size);
 // Takes every access away from other users.
 Status make_owner_only(Descriptor d);
+// Sets the read, write and execute bits (0777 at most).
+Status set_permissions(Descriptor d, uint32_t permissions);
+// The bits a new file gets by default: 0666 less what the user's defaults (the umask) take away.
+uint32_t default_file_permissions();
+
+// Bytes that this user may still write on the file system that holds `path`.
+Status free_space(const char* path, uint64_t* out);
+
+// Hands an open descriptor to a C stream (mode as fopen's, "rb+" say); the stream then owns it.
+// On failure the descriptor is still the caller's.
+Status stream_over(Descriptor d, const char* mode, std::FILE** out);
 
 // C streams: the descriptor under one (the stream still owns it; flush before changing the file
 // through it), and positions past 2 GiB.

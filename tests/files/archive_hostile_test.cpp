@@ -3,8 +3,10 @@
 // data/malformed/. Whatever they try, the command fails cleanly and writes nothing outside.
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <sys/statvfs.h>
 
 #include "framework/base/bytes.h"
+#include "framework/base/heap.h"
 #include "framework/files/native_archive.h"
 #include "tests/files/archive_test_support.h"
 
@@ -265,15 +267,16 @@ TEST(Hostile, LyingNativeRecords) {
   struct Case {
     const char* name;
     Bytes second;
+    bool seen_first;  // found by the look at the headers before anything is written
   };
   const Case cases[] = {
-      {"climbing name", native_record("..\\evil.txt", 4, stored_block("evil"))},
-      {"absolute name", native_record("\\evil.txt", 4, stored_block("evil"))},
-      {"drive name", native_record("C:evil.txt", 4, stored_block("evil"))},
-      {"record past the end", native_record("big.txt", 4, stored_block("evil"), 5000)},
-      {"claims more than its blocks", native_record("short.txt", 100000, stored_block("evil"))},
-      {"claims gigabytes", native_record("huge.txt", 0xFFFFFFF0u, stored_block("evil"))},
-      {"block larger than the member", native_record("over.txt", 2, stored_block("evil"))},
+      {"climbing name", native_record("..\\evil.txt", 4, stored_block("evil")), false},
+      {"absolute name", native_record("\\evil.txt", 4, stored_block("evil")), false},
+      {"drive name", native_record("C:evil.txt", 4, stored_block("evil")), false},
+      {"record past the end", native_record("big.txt", 4, stored_block("evil"), 5000), true},
+      {"claims more than its blocks", native_record("short.txt", 100000, stored_block("evil")), false},
+      {"claims gigabytes", native_record("huge.txt", 0xFFFFFFF0u, stored_block("evil")), false},
+      {"block larger than the member", native_record("over.txt", 2, stored_block("evil")), false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -282,8 +285,157 @@ TEST(Hostile, LyingNativeRecords) {
     write_file(s.dir / "bad.kx", file);
     delete_tree(s.dest.c_str());
     EXPECT_EQ(s.extract(s.dir / "bad.kx"), 0);
-    EXPECT_EQ(entries_of(s.dest), std::vector<std::string>{"good.txt"});  // no partial second member
+    // No partial second member; the first is whole, or not written at all when the archive was
+    // refused before writing (4 GiB claimed may also be more than the disk has free).
+    const auto got = entries_of(s.dest);
+    if (c.seen_first) {
+      EXPECT_TRUE(got.empty());
+    } else if (!got.empty()) {
+      EXPECT_EQ(got, std::vector<std::string>{"good.txt"});
+      EXPECT_EQ(read_file(s.dest + "/good.txt"), Bytes({'g', 'o', 'o', 'd'}));
+    }
     s.expect_nothing_outside({"bad.kx"});
+  }
+}
+
+// Free bytes on the file system of `path`.
+uint64_t free_bytes(const std::string& path) {
+  struct statvfs st {};
+  return statvfs(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.f_bavail) * st.f_frsize : 0;
+}
+
+TEST(Hostile, OverlappingMembersAreRefusedBeforeAnythingIsWritten) {
+  Sandbox s;
+  // 40 central-directory entries, each naming the one stored stream of 1 MiB of zeros.
+  const RunResult r = python(
+      "import zipfile, struct, io\n"
+      "b = io.BytesIO()\n"
+      "with zipfile.ZipFile(b, 'w', zipfile.ZIP_DEFLATED) as z: z.writestr('z00.bin', bytes(1 << 20))\n"
+      "d = b.getvalue()\n"
+      "e = d.rfind(b'PK\\x05\\x06')\n"
+      "size, off = struct.unpack('<II', d[e + 12:e + 20])\n"
+      "rec = d[off:off + size]\n"
+      "cd = b''.join(rec.replace(b'z00.bin', b'z%02d.bin' % i) for i in range(40))\n"
+      "open('bomb.zip', 'wb').write(d[:off] + cd + struct.pack('<4sHHHHIIH', b'PK\\x05\\x06', 0, 0, 40, 40, "
+      "len(cd), off, 0))\n",
+      s.dir.path());
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(s.extract(s.dir / "bomb.zip"), 0);
+  EXPECT_NE(std::string(base::last_error()).find("overlapping"), std::string::npos) << base::last_error();
+  EXPECT_TRUE(entries_of(s.dest).empty());
+  MemberHeader h{};
+  uint8_t* data = nullptr;
+  const std::vector<char> list = selection({"z07.bin"});
+  EXPECT_EQ(archive_command_internal(kActionToMemory, (s.dir / "bomb.zip").c_str(), 1, list.data(), 0, nullptr, nullptr,
+                                     32, 0, kFormatDetect, &h, &data),
+            0);
+  EXPECT_EQ(data, nullptr);
+  EXPECT_EQ(arc(kActionMerge, s.dir / "m.kx", {s.dir / "bomb.zip"}), 0);
+  EXPECT_FALSE(exists(s.dir / "m.kx"));
+}
+
+TEST(Hostile, MembersClaimingMoreThanTheDiskHoldsAreRefusedBeforeAnythingIsWritten) {
+  Sandbox s;
+  // An honest first member, then 200 members whose headers claim 4,026,531,840 bytes each.
+  const RunResult r = python(
+      "import zipfile, struct\n"
+      "with zipfile.ZipFile('huge.zip', 'w', zipfile.ZIP_DEFLATED) as z:\n"
+      "  z.writestr('first.txt', 'honest')\n"
+      "  for i in range(200): z.writestr('big%03d.bin' % i, bytes(1000))\n"
+      "d = bytearray(open('huge.zip', 'rb').read())\n"
+      "e = d.rfind(b'PK\\x05\\x06')\n"
+      "n, size, at = struct.unpack('<HII', d[e + 10:e + 20])\n"
+      "for i in range(n):\n"
+      "  name_len, extra_len, comment_len = struct.unpack('<HHH', d[at + 28:at + 34])\n"
+      "  local = struct.unpack('<I', d[at + 42:at + 46])[0]\n"
+      "  if i > 0:\n"
+      "    d[at + 24:at + 28] = struct.pack('<I', 0xF0000000)\n"
+      "    d[local + 22:local + 26] = struct.pack('<I', 0xF0000000)\n"
+      "  at += 46 + name_len + extra_len + comment_len\n"
+      "open('huge.zip', 'wb').write(d)\n",
+      s.dir.path());
+  ASSERT_EQ(r.status, 0) << r.out;
+  if (free_bytes(s.dest) > 200ull * 0xF0000000u) GTEST_SKIP() << "more than 800 GB free: nothing to refuse";
+  EXPECT_EQ(s.extract(s.dir / "huge.zip"), 0);
+  EXPECT_NE(std::string(base::last_error()).find("free on the file system"), std::string::npos) << base::last_error();
+  EXPECT_TRUE(entries_of(s.dest).empty());  // not even the honest member
+}
+
+TEST(Hostile, ReadingIntoMemoryIsCappedBeforeAllocating) {
+  Sandbox s;
+  const RunResult r = python(
+      "import zipfile\n"
+      "with zipfile.ZipFile('zeros.zip', 'w', zipfile.ZIP_DEFLATED, compresslevel=1) as z:\n"
+      "  with z.open('zeros.bin', 'w') as f:\n"
+      "    for i in range(300): f.write(bytes(1 << 20))\n"
+      "  z.writestr('small.bin', bytes(200000))\n",
+      s.dir.path());
+  ASSERT_EQ(r.status, 0) << r.out;
+  const size_t before = base::heap_stats(base::heap_current()).bytes_in_use;
+  auto to_memory = [&](const char* pattern, uint8_t** data) {
+    MemberHeader h{};
+    const std::vector<char> list = selection({pattern});
+    return archive_command_internal(kActionToMemory, (s.dir / "zeros.zip").c_str(), 1, list.data(), 0, nullptr, nullptr,
+                                    32, 0, kFormatDetect, &h, data);
+  };
+  uint8_t* data = nullptr;
+  EXPECT_EQ(archive_memory_limit(), kDefaultMemoryLimit);
+  EXPECT_EQ(to_memory("zeros.bin", &data), 0);  // 300 MiB claimed, 256 MiB allowed
+  EXPECT_NE(std::string(base::last_error()).find("allowed for reading into memory"), std::string::npos)
+      << base::last_error();
+  EXPECT_EQ(data, nullptr);
+  EXPECT_EQ(base::heap_stats(base::heap_current()).bytes_in_use, before);
+  set_archive_memory_limit(100000);
+  EXPECT_EQ(to_memory("small.bin", &data), 0);
+  set_archive_memory_limit(kDefaultMemoryLimit);
+  ASSERT_EQ(to_memory("small.bin", &data), 1) << base::last_error();
+  base::heap_free(data);
+}
+
+TEST(Hostile, NamesThatNormaliseToOneAreRefusedAndCaseStaysApart) {
+  Sandbox s;
+  const std::pair<std::string, std::string> same[] = {
+      {"x", "./x"}, {"x", "x/."}, {"a/x", "a\\x"}, {"a/x", "a//x"}, {"x", "x"}, {"x", "x/"}, {"d/x", "./d/./x"},
+  };
+  for (const auto& [first, second] : same) {
+    SCOPED_TRACE(first + " and " + second);
+    python_zip(s.dir / "dup.zip", {{first, "first"}, {second, "second"}});
+    delete_tree(s.dest.c_str());
+    EXPECT_EQ(s.extract(s.dir / "dup.zip"), 0);
+    EXPECT_NE(std::string(base::last_error()).find("two members share one name"), std::string::npos) << base::last_error();
+    EXPECT_TRUE(tree(s.dest).empty());
+    MemberHeader h{};
+    uint8_t* data = nullptr;
+    const std::vector<char> list = selection({"*.*"});
+    EXPECT_EQ(archive_command_internal(kActionToMemory, (s.dir / "dup.zip").c_str(), 1, list.data(), 0, nullptr,
+                                       nullptr, 32, 0, kFormatDetect, &h, &data),
+              0);
+    EXPECT_EQ(listed_names(s.dir / "dup.zip").size(), 2u);  // listing shows what is there
+  }
+  // Folder members may repeat: they make one folder and write nothing.
+  python_zip(s.dir / "folders.zip", {{"d/", ""}, {"d/", ""}, {"./d/", ""}, {"d/f", "f"}});
+  delete_tree(s.dest.c_str());
+  EXPECT_EQ(s.extract(s.dir / "folders.zip"), 1) << base::last_error();
+  // Case tells names apart on this system: both files are written, each with its own bytes.
+  python_zip(s.dir / "case.zip", {{"Makefile", "upper"}, {"makefile", "lower"}});
+  delete_tree(s.dest.c_str());
+  ASSERT_EQ(s.extract(s.dir / "case.zip"), 1) << base::last_error();
+  EXPECT_EQ(read_file(s.dest + "/Makefile"), Bytes({'u', 'p', 'p', 'e', 'r'}));
+  EXPECT_EQ(read_file(s.dest + "/makefile"), Bytes({'l', 'o', 'w', 'e', 'r'}));
+}
+
+TEST(Hostile, NamesInReasonsNeverCarryTerminalControls) {
+  Sandbox s;
+  const std::string names[] = {"/\x1b]2;pwned\x07", "..\\\x1b[2J", "C:\x9b" "31m"};
+  for (const std::string& name : names) {
+    SCOPED_TRACE(hex(name));
+    python_zip(s.dir / "esc.zip", {{name, "x"}});
+    EXPECT_EQ(s.extract(s.dir / "esc.zip"), 0);
+    const std::string reason = base::last_error();
+    EXPECT_NE(reason.find("refused"), std::string::npos) << reason;
+    for (const char c : reason) EXPECT_GE(static_cast<unsigned char>(c), 32) << hex(reason);
+    EXPECT_EQ(reason.find("\xc2\x9b"), std::string::npos) << hex(reason);
+    EXPECT_TRUE(reason.find("\\x1B") != std::string::npos || reason.find("\\u009B") != std::string::npos) << reason;
   }
 }
 

@@ -103,7 +103,7 @@ TEST(ArchiveInterop, DeletionKeepsStoredBytesCrcAndMethodOfKeptMembers) {
   EXPECT_EQ(after, kept);
   const RunResult t = run({"unzip", "-t", f.dir / "k.zip"});
   EXPECT_EQ(t.status, 0) << t.out;
-  EXPECT_FALSE(exists(f.dir / "k.zip.~KX"));
+  for (const auto& [name, bytes] : tree(f.dir.path())) EXPECT_EQ(name.find(".~KX"), std::string::npos) << name;
 }
 
 TEST(ArchiveInterop, AddingToAnInfoZipArchiveKeepsItsMembers) {

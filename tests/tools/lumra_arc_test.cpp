@@ -415,6 +415,54 @@ TEST(LumraArc, FilesPassedOverOnAddWarnAndExitWithOne) {
   EXPECT_EQ(fields(listed[0])[0], "ok.txt");
 }
 
+TEST(LumraArc, ListingsShowControlsAndBidiOverridesEscaped) {
+  TempDir dir;
+  // U+202E reverses what follows it, U+0085 and the byte 0x9B are C1 controls, ESC starts a
+  // terminal sequence.
+  const RunResult made = python(
+      "import zipfile\n"
+      "with zipfile.ZipFile('e.zip', 'w') as z:\n"
+      "  z.writestr('a\u202egnp.txt', 'x')\n"
+      "  z.writestr('b\u0085c.txt', 'x')\n"
+      "  z.writestr('d\u009b31m.txt', 'x')\n"
+      "  z.writestr('\u00e9t\u00e9.txt', 'x')\n"
+      "  z.writestr('f\\x1b]2;t\\x07.txt', 'x')\n",
+      dir.path());
+  ASSERT_EQ(made.status, 0) << made.out;
+  const RunResult r = arc({"l", "e.zip"}, dir.path());
+  ASSERT_EQ(r.status, 0) << r.out;
+  const auto l = lines(r.out);
+  ASSERT_EQ(l.size(), 6u) << r.out;
+  EXPECT_EQ(fields(l[0])[0], "a\\u202Egnp.txt");
+  EXPECT_EQ(fields(l[1])[0], "b\\u0085c.txt");
+  EXPECT_EQ(fields(l[2])[0], "d\\u009B31m.txt");
+  EXPECT_EQ(fields(l[3])[0], "\xc3\xa9t\xc3\xa9.txt");  // other characters pass as they are
+  EXPECT_EQ(fields(l[4])[0], "f\\x1B]2;t\\x07.txt");
+  const RunResult x = arc({"x", "e.zip", "+*.*/+out"}, dir.path());
+  EXPECT_EQ(x.status, 1);
+  EXPECT_NE(x.out.find("f\\x1B]2;t\\x07.txt"), std::string::npos) << x.out;
+  EXPECT_EQ(x.out.find('\x1b'), std::string::npos);
+}
+
+TEST(LumraArc, AZipWalkThatEndsEarlySaysHowManyEntriesWereLeft) {
+  TempDir dir;
+  const RunResult made = python(
+      "import zipfile\n"
+      "with zipfile.ZipFile('w.zip', 'w') as z:\n"
+      "  for n in ('a.txt', '\\x01b.txt', 'c.txt', 'd.txt'): z.writestr(n, n)\n",
+      dir.path());
+  ASSERT_EQ(made.status, 0) << made.out;
+  for (const char* action : {"l", "x"}) {
+    SCOPED_TRACE(action);
+    const RunResult r = arc({action, "w.zip"}, dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("ended early"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("3 central-directory entries left unread"), std::string::npos) << r.out;
+  }
+  EXPECT_TRUE(exists(dir / "a.txt"));
+  EXPECT_FALSE(exists(dir / "c.txt"));
+}
+
 #if !defined(__SANITIZE_ADDRESS__)
 TEST(LumraArc, PeakMemoryStaysSmallWhateverThePackageSize) {
   TempDir dir;

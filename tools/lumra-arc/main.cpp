@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "framework/base/error.h"
+#include "framework/base/shown_text.h"
 #include "framework/files/archive_command.h"
 #include "framework/files/archive_probe.h"
 #include "framework/files/archive_verify.h"
@@ -80,14 +81,9 @@ void clear_progress(Cli& cli) {
   cli.line_shown = false;
 }
 
-// Control characters in a member name would break the one-line-per-member listing.
-std::string printable(const char* name) {
-  std::string out = name ? name : "";
-  for (char& c : out) {
-    if (static_cast<unsigned char>(c) < 32 || c == 127) c = '?';
-  }
-  return out;
-}
+// Control characters, C1 controls and bidirectional overrides in a member name would break the
+// one-line-per-member listing or act on the terminal: they are shown as escapes.
+std::string printable(const char* name) { return lumra::base::shown_text(name ? name : ""); }
 
 // One line on standard output naming a member: "deleting: NAME".
 void say(Cli& cli, const char* verb, const char* name, const char* tail = "") {
@@ -337,6 +333,13 @@ int main(int argc, char** argv) {
   // What was passed over is not lost silently: a warning each, and a failure status at the end.
   const CommandNotes& notes = last_command_notes();
   for (const std::string& reason : notes.passed_over) std::fprintf(stderr, "lumra-arc: warning: %s\n", reason.c_str());
+  if (notes.unread_entries > 0) {
+    std::fprintf(stderr,
+                 "lumra-arc: the member walk ended early at a name beginning with a control character: %llu "
+                 "central-directory entries left unread\n",
+                 static_cast<unsigned long long>(notes.unread_entries));
+    return 1;
+  }
   if (!notes.passed_over.empty()) {
     std::fprintf(stderr, "lumra-arc: %zu passed over; exiting with failure status\n", notes.passed_over.size());
     return 1;
