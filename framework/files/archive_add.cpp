@@ -27,7 +27,8 @@ namespace {
 using base::fail;
 using base::failf;
 
-constexpr uint64_t kMaxMemberSize = uint64_t{1} << 32;  // header sizes are 32-bit
+// Native records hold sizes in 32 bits; zip members past that use the zip64 extensions.
+constexpr uint64_t kMaxNativeMember = 0xFFFFFFFF;
 
 struct AddFile {
   std::string path;    // on disk
@@ -162,6 +163,7 @@ int zip_level(const Command& c) { return c.action == kActionAddStored ? 0 : zip_
 // One member being written into the target, whichever its format.
 struct MemberOut {
   MemberHeader header;
+  MemberSizes sizes;       // the true unpacked size (stored: 0, not known while writing)
   const char* name;        // full name, for progress reports
   int value;               // native: the block writer's value
   int64_t start;           // native: where its header stands
@@ -169,15 +171,19 @@ struct MemberOut {
 };
 
 // Puts down the member's header (native; rewritten by member_finish) or opens its zip entry.
-bool member_begin(Add& a, MemberOut* m, const std::string& name, uint32_t unpacked_size, uint32_t dos_time, int value) {
+bool member_begin(Add& a, MemberOut* m, const std::string& name, uint64_t unpacked_size, uint32_t dos_time, int value) {
   *m = MemberOut{};
-  m->header.unpacked_size = unpacked_size;
+  m->header.unpacked_size = header_size_field(unpacked_size);
   m->header.dos_time = dos_time;
+  m->sizes = {unpacked_size, 0};
   m->name = name.c_str();
   m->value = value;
   if (!a.native_out) {
     header_set_name_prefix(&m->header, name);
-    return zip_entry_begin(&a.zip_out, name, dos_time, zip_level(a.c));
+    return zip_entry_begin(&a.zip_out, name, dos_time, zip_level(a.c), unpacked_size);
+  }
+  if (unpacked_size >= kMaxNativeMember) {
+    return failf("%s is 4 GiB or larger: a native archive cannot hold it (a zip can)", name.c_str());
   }
   if (!header_set_name(&m->header, name)) {
     return failf("member name %s is longer than the 79 bytes a native header holds", name.c_str());
@@ -194,7 +200,7 @@ bool member_begin(Add& a, MemberOut* m, const std::string& name, uint32_t unpack
 bool member_write(Add& a, MemberOut& m, const uint8_t* data, uint32_t n, int64_t at) {
   const bool written = a.native_out ? native_write_block(a.native_out, data, n, m.value, a.c.key, &m.record_length) != 0
                                     : zip_entry_write(&a.zip_out, data, n) != 0;
-  return written && report_member(a.c, m.header, m.name, a.c.action, 0, at);
+  return written && report_member(a.c, m.header, m.name, a.c.action, 0, at, &m.sizes);
 }
 
 // Native: rewrites the header now that the record length is known; zip: closes the entry.
@@ -208,7 +214,8 @@ bool member_finish(Add& a, MemberOut& m) {
   } else if (!zip_entry_end(&a.zip_out)) {
     return false;
   }
-  return report_member(a.c, m.header, m.name, a.c.action, 1);
+  m.sizes.stored = m.header.record_length;
+  return report_member(a.c, m.header, m.name, a.c.action, 1, 0, &m.sizes);
 }
 
 bool add_file(Add& a, const AddFile& f) {
@@ -222,9 +229,8 @@ bool add_file(Add& a, const AddFile& f) {
   if (!sys::ok(sys::file_info(fd.get(), &info)) || info.kind != sys::FileKind::kFile) {
     return failf("%s changed while it was being added", f.path.c_str());
   }
-  if (info.size >= kMaxMemberSize) return failf("%s is 4 GiB or larger", f.path.c_str());
   MemberOut m;
-  if (!member_begin(a, &m, f.stored, static_cast<uint32_t>(info.size), dos_time_from_unix(info.modified.seconds),
+  if (!member_begin(a, &m, f.stored, info.size, dos_time_from_unix(info.modified.seconds),
                     native_value(a.c, f.stored))) {
     return false;
   }
@@ -244,7 +250,7 @@ bool add_file(Add& a, const AddFile& f) {
 
 // One member of a merge source, decoded (or, native into native, copied block by block).
 bool merge_member(Add& a, MemberSource& s) {
-  const uint32_t size = s.header.unpacked_size;
+  const uint64_t size = s.sizes.unpacked;
   MemberOut m;
   if (!member_begin(a, &m, s.name, size, s.header.dos_time, native_value(a.c, s.name))) return false;
   if (a.native_out && !s.zip) {
@@ -318,7 +324,8 @@ bool open_zip_target(Add& a) {
       MemberHeader h{};
       zip_member_header(z, true, &h);
       // Named as every other report names a zip member: "\" separated.
-      if (!report_member(a.c, h, with_separator(z.member.name, '\\').c_str(), kActionDelete, 0)) return false;
+      const MemberSizes sizes{z.member.uncompressed_size, z.member.compressed_size};
+      if (!report_member(a.c, h, with_separator(z.member.name, '\\').c_str(), kActionDelete, 0, 0, &sizes)) return false;
     } else if (!zip_copy_raw(&z, &a.zip_out, a.block, kBlockSize)) {
       return false;
     }

@@ -137,7 +137,8 @@ std::string normalised_name(std::string_view name) {
   return out;
 }
 
-int check_archive(const Command& c, const std::string& path, int format, CheckFor purpose) {
+int check_archive(const Command& c, const std::string& path, int format, CheckFor purpose,
+                  std::vector<uint64_t>* selected) {
   MemberSource s;
   if (!source_open(&s, path.c_str(), format, c.key, true)) return 0;
   std::vector<NameKey> names;
@@ -156,9 +157,10 @@ int check_archive(const Command& c, const std::string& path, int format, CheckFo
     }
     int entry = 0;
     if (purpose != CheckFor::kMerge && (entry = selection_find(c.entries, s.name)) < 0) continue;
+    if (selected) selected->push_back(index);
     if (purpose == CheckFor::kFiles) {
       const OutputName where = selection_output(c.entries[static_cast<size_t>(entry)], c.action, s.name);
-      claimed_by_root[where.root] += s.header.unpacked_size;
+      claimed_by_root[where.root] += s.sizes.unpacked;
     }
   }
   if (got == MemberStep::kError) return 0;

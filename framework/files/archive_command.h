@@ -42,6 +42,8 @@ struct ProgressInfo {
   int64_t value;      // extraction: bytes done; adding: 0 per block, 1 per file; listing: 0 per
                       // member, 1 for the summary
   int64_t position;   // adding: offset of the block in the file
+  uint64_t size;      // code 0: the member's true unpacked and stored sizes (a header field
+  uint64_t stored;    // holds 0xFFFFFFFF where one does not fit its 32 bits)
   uint64_t count;           // listing summary: members
   uint64_t total_unpacked;  // listing summary
   uint64_t total_stored;    // listing summary

@@ -38,7 +38,8 @@ int delete_zip(Command& c) {
     zip_member_header(z, true, &h);
     const std::string name = with_separator(z.member.name, '\\');
     if (selection_find_whole(c.entries, name) >= 0) {
-      if (!report_member(c, h, name.c_str(), kActionDelete, 0)) return 0;
+      const MemberSizes sizes{z.member.uncompressed_size, z.member.compressed_size};
+      if (!report_member(c, h, name.c_str(), kActionDelete, 0, 0, &sizes)) return 0;
       ++deleted;
     } else if (!zip_copy_raw(&z, &w, static_cast<uint8_t*>(block.get()), kBlockSize)) {
       return 0;

@@ -8,6 +8,7 @@
 #include "framework/base/owned.h"
 #include "framework/files/archive_internal.h"
 #include "framework/files/dos_time.h"
+#include "framework/files/inflate_thread.h"
 #include "framework/files/safe_extract.h"
 #include "platform/system/fs.h"
 
@@ -20,11 +21,65 @@ using base::failf;
 // First allocation for a member read into memory; it grows as the data really arrives.
 constexpr size_t kMemoryStart = 1 << 20;
 
-bool write_out(const OutputFile& out, const uint8_t* p, size_t n, bool* no_space) {
-  const sys::Status written = sys::write_all(out.fd.get(), p, n);
-  if (sys::ok(written)) return true;
-  if (sys::is_disk_full(written)) *no_space = true;
-  return failf("cannot write %s: %s", out.path.c_str(), sys::describe(written));
+// Writes a member's bytes at their places in the output, leaving a hole for every aligned block
+// of zeros (where the file system allows, such blocks then take no room; the contents read back
+// the same).
+struct SparseWriter {
+  const OutputFile& out;
+  uint64_t offset = 0;
+  bool ends_in_hole = false;
+};
+constexpr size_t kHoleBlock = 64 * 1024;
+
+bool all_zero(const uint8_t* p, size_t n) { return n == 0 || (p[0] == 0 && std::memcmp(p, p + 1, n - 1) == 0); }
+
+bool write_failed(const OutputFile& out, sys::Status why, bool* no_space) {
+  if (sys::is_disk_full(why)) *no_space = true;
+  return failf("cannot write %s: %s", out.path.c_str(), sys::describe(why));
+}
+
+bool write_out(SparseWriter& w, const uint8_t* p, size_t n, bool* no_space) {
+  while (n > 0) {
+    // Runs of data between holes go out in one write each.
+    size_t run = 0;
+    while (run < n) {
+      const size_t room = kHoleBlock - static_cast<size_t>((w.offset + run) % kHoleBlock);
+      const size_t block = room < n - run ? room : n - run;
+      if (block == kHoleBlock && all_zero(p + run, block)) break;
+      run += block;
+    }
+    if (run > 0) {
+      if (const sys::Status written = sys::write_all_at(w.out.fd.get(), w.offset, p, run); !sys::ok(written)) {
+        return write_failed(w.out, written, no_space);
+      }
+      w.offset += run;
+      p += run;
+      n -= run;
+      w.ends_in_hole = false;
+    }
+    if (n > 0) {  // a block of zeros
+      w.offset += kHoleBlock;
+      p += kHoleBlock;
+      n -= kHoleBlock;
+      w.ends_in_hole = true;
+    }
+  }
+  return true;
+}
+
+// A file ending in a hole gets its length.
+bool finish_out(SparseWriter& w, bool* no_space) {
+  if (!w.ends_in_hole) return true;
+  const sys::Status sized = sys::resize(w.out.fd.get(), w.offset);
+  return sys::ok(sized) || write_failed(w.out, sized, no_space);
+}
+
+bool set_member_time(const MemberSource& s, const OutputFile& out) {
+  const sys::FileTime modified{unix_from_dos_time(s.header.dos_time), 0};
+  if (const sys::Status set = sys::set_times(out.fd.get(), nullptr, &modified); !sys::ok(set)) {
+    return failf("cannot set the time of %s: %s", out.path.c_str(), sys::describe(set));
+  }
+  return true;
 }
 
 // Reads the next piece, asking the callback (code 1) whether to try again after a failure.
@@ -44,35 +99,74 @@ uint32_t read_piece(const Command& c, MemberSource& s, uint8_t* out, size_t room
 
 // Copies the member's data to the open output file. Returns false with a reason.
 bool extract_data(const Command& c, MemberSource& s, uint8_t* buffer, const OutputFile& out, bool* no_space) {
-  if (!report_member(c, s.header, s.name.c_str(), c.action, 0)) return false;
+  if (!report_member(c, s.header, s.name.c_str(), c.action, 0, 0, &s.sizes)) return false;
   MemberData data = source_begin(&s);
   if (!data) return false;
+  SparseWriter w{out};
   size_t used = 0;
   int64_t done = 0;
   while (s.left > 0) {
     if (kWriteBufferSize - used < kBlockSize) {
-      if (!write_out(out, buffer, used, no_space)) return false;
+      if (!write_out(w, buffer, used, no_space)) return false;
       used = 0;
     }
     const uint32_t got = read_piece(c, s, buffer + used, kWriteBufferSize - used);
     if (got == 0) return false;
     used += got;
     done += got;
-    if (!report_member(c, s.header, s.name.c_str(), c.action, done)) return false;
+    if (!report_member(c, s.header, s.name.c_str(), c.action, done, 0, &s.sizes)) return false;
   }
-  if (!write_out(out, buffer, used, no_space)) return false;
+  if (!write_out(w, buffer, used, no_space) || !finish_out(w, no_space)) return false;
   if (!source_end(std::move(data))) return false;
-  const sys::FileTime modified{unix_from_dos_time(s.header.dos_time), 0};
-  if (const sys::Status set = sys::set_times(out.fd.get(), nullptr, &modified); !sys::ok(set)) {
-    return failf("cannot set the time of %s: %s", out.path.c_str(), sys::describe(set));
+  return set_member_time(s, out);
+}
+
+// The same with the member's data inflated by the helper thread: pieces of up to 256 KiB, each
+// reported in blocks of 16,384 bytes as a read of its own would be.
+bool extract_piped(const Command& c, MemberSource& s, InflateThread& helper, uint64_t member, const OutputFile& out,
+                   bool* no_space) {
+  if (!report_member(c, s.header, s.name.c_str(), c.action, 0, 0, &s.sizes)) {
+    helper.skip(member);
+    return false;
   }
-  return true;
+  SparseWriter w{out};
+  int64_t done = 0;
+  for (;;) {
+    Piece piece = helper.next();
+    if (piece.member != member) return fail("the inflating thread lost its place");
+    if (piece.last && !piece.ok) {
+      // The stream cannot be read again: a callback asking to retry sees the block fail again.
+      while (c.progress) {
+        ProgressInfo info{};
+        info.action = c.action;
+        if (!c.progress(kProgressRetry, c.data, info)) break;
+      }
+      return fail(piece.reason.c_str());
+    }
+    if (piece.last) break;
+    const bool written = write_out(w, piece.data, piece.length, no_space);
+    helper.give_back(piece.data);
+    if (!written) {
+      helper.skip(member);
+      return false;
+    }
+    for (size_t at = 0; at < piece.length;) {
+      const size_t block = piece.length - at < kBlockSize ? piece.length - at : kBlockSize;
+      at += block;
+      done += static_cast<int64_t>(block);
+      if (!report_member(c, s.header, s.name.c_str(), c.action, done, 0, &s.sizes)) {
+        helper.skip(member);
+        return false;
+      }
+    }
+  }
+  return finish_out(w, no_space) && set_member_time(s, out);
 }
 
 // Action -1: the member's data into a heap block of exactly its unpacked size.
 int extract_to_memory(Command& c, MemberSource& s, uint8_t* buffer) {
   if (c.header_out) *c.header_out = s.header;
-  const uint64_t claimed = s.header.unpacked_size;
+  const uint64_t claimed = s.sizes.unpacked;
   const uint64_t limit = archive_memory_limit();
   if (claimed > limit) {
     return failf("refused: member %s claims %llu bytes, more than the %llu bytes allowed for reading into memory",
@@ -83,7 +177,7 @@ int extract_to_memory(Command& c, MemberSource& s, uint8_t* buffer) {
     return failf("member %s claims %llu bytes but its stored data can hold at most %llu", s.name.c_str(),
                  static_cast<unsigned long long>(claimed), static_cast<unsigned long long>(deliverable));
   }
-  if (!report_member(c, s.header, s.name.c_str(), c.action, 0)) return 0;
+  if (!report_member(c, s.header, s.name.c_str(), c.action, 0, 0, &s.sizes)) return 0;
   MemberData member = source_begin(&s);
   if (!member) return 0;
   size_t capacity = claimed < kMemoryStart ? static_cast<size_t>(claimed) : kMemoryStart;
@@ -104,7 +198,7 @@ int extract_to_memory(Command& c, MemberSource& s, uint8_t* buffer) {
     }
     std::memcpy(static_cast<uint8_t*>(data.get()) + done, buffer, got);
     done += got;
-    if (!report_member(c, s.header, s.name.c_str(), c.action, static_cast<int64_t>(done))) return 0;
+    if (!report_member(c, s.header, s.name.c_str(), c.action, static_cast<int64_t>(done), 0, &s.sizes)) return 0;
   }
   if (!source_end(std::move(member))) return 0;
   *c.buffer_slot = static_cast<uint8_t*>(data.release_ownership());
@@ -137,28 +231,40 @@ int run_extract(Command& c) {
   if (!block) return fail("no memory for the working buffer");
   auto* const buffer = static_cast<uint8_t*>(block.get());
   const CheckFor purpose = c.action == kActionToMemory ? CheckFor::kMemory : CheckFor::kFiles;
-  if (!check_archive(c, c.archive, c.format, purpose)) return 0;
+  std::vector<uint64_t> selected;
+  if (!check_archive(c, c.archive, c.format, purpose, &selected)) return 0;
+  // Zip members to files inflate on a second core while this thread writes; a helper that
+  // cannot start leaves the work to this thread.
+  InflateThread helper;
+  const bool piped = c.format == kFormatZip && purpose == CheckFor::kFiles && !selected.empty() &&
+                     inflate_thread_helps() && helper.start(c.archive.c_str(), selected);
   MemberSource s;
   if (!source_open(&s, c.archive.c_str(), c.format, c.key, true)) return 0;
   OutputTree tree;
+  uint64_t index = 0;
   for (;;) {
     const MemberStep got = source_next(&s);
     if (got == MemberStep::kError) return 0;
     // Action -1 promises a member: an empty slot must not pass for an empty member.
     if (got == MemberStep::kEnd) return c.action == kActionToMemory ? fail("no member matches the selection") : 1;
-    const int index = selection_find(c.entries, s.name);
-    if (index < 0) continue;
+    ++index;
+    const int entry = selection_find(c.entries, s.name);
+    if (entry < 0) continue;
     if (!member_name_safe(s.name)) return 0;
     if (c.action == kActionToMemory) return extract_to_memory(c, s, buffer);
-    const OutputName where = selection_output(c.entries[static_cast<size_t>(index)], c.action, s.name);
+    const OutputName where = selection_output(c.entries[static_cast<size_t>(entry)], c.action, s.name);
     OutputFile out;
     bool no_space = false;
     if (!output_create(&tree, where.root, where.relative, &out, &no_space)) {
-      if (pass_over(c, out, no_space)) continue;
-      return 0;
+      if (!pass_over(c, out, no_space)) return 0;
+      if (piped) helper.skip(index);
+      continue;
     }
-    if (!out.fd) continue;  // a folder member: its folder now exists
-    const bool ok = extract_data(c, s, buffer, out, &no_space);
+    if (!out.fd) {  // a folder member: its folder now exists
+      if (piped) helper.skip(index);
+      continue;
+    }
+    const bool ok = piped ? extract_piped(c, s, helper, index, out, &no_space) : extract_data(c, s, buffer, out, &no_space);
     const sys::Status closed = out.fd.close();
     if (!ok || !sys::ok(closed)) {
       if (ok) failf("cannot write %s: %s", out.path.c_str(), sys::describe(closed));

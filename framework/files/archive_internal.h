@@ -37,9 +37,16 @@ CommandNotes& command_notes();
 // Passes something over: the reason goes into the notes and the last-error text.
 void note_passed_over(const std::string& reason);
 
-// Code 0 report; true to go on (also without a callback). False records "aborted".
+// A member's true sizes, where its header's 32-bit fields may not hold them.
+struct MemberSizes {
+  uint64_t unpacked;
+  uint64_t stored;
+};
+
+// Code 0 report; true to go on (also without a callback). False records "aborted". Without
+// `sizes` the header's are reported.
 bool report_member(const Command& c, const MemberHeader& h, const char* name, int action, int64_t value,
-                   int64_t position = 0);
+                   int64_t position = 0, const MemberSizes* sizes = nullptr);
 
 // Members of either format, one at a time; closed with its owner.
 struct MemberSource {
@@ -50,7 +57,8 @@ struct MemberSource {
   bool backslashes = false;   // zip names with "\" (extraction) or as stored (listing)
   MemberHeader header{};      // current member
   std::string name;           // its full name
-  uint32_t left = 0;          // unpacked bytes still to read
+  MemberSizes sizes{};        // its true sizes (zip64 members do not fit the header)
+  uint64_t left = 0;          // unpacked bytes still to read
 };
 
 int source_open(MemberSource* s, const char* path, int format, uint8_t key, bool backslashes);
@@ -82,7 +90,9 @@ std::string normalised_name(std::string_view name);
 enum class CheckFor { kFiles, kMemory, kMerge };
 // `path` and `format` name the archive (the command's own, or a merge source); names and overlaps
 // are checked over all members, the free space over those the command's entries select. 1, or 0 with a reason.
-int check_archive(const Command& c, const std::string& path, int format, CheckFor purpose);
+// `selected`, when given, receives the places (from 1) of the members the entries select.
+int check_archive(const Command& c, const std::string& path, int format, CheckFor purpose,
+                  std::vector<uint64_t>* selected = nullptr);
 
 int run_extract(Command& c);
 int run_list(Command& c);

@@ -21,10 +21,10 @@ bool report_members(const Command& c, Totals* t) {
   MemberStep got = MemberStep::kEnd;
   while ((got = source_next(&s)) == MemberStep::kMember) {
     if (!s.zip && !c.entries.empty() && selection_find_whole(c.entries, s.name) < 0) continue;
-    if (!report_member(c, s.header, s.name.c_str(), kActionList, 0)) return false;
+    if (!report_member(c, s.header, s.name.c_str(), kActionList, 0, 0, &s.sizes)) return false;
     ++t->count;
-    t->unpacked += s.header.unpacked_size;
-    t->stored += s.header.record_length;
+    t->unpacked += s.sizes.unpacked;
+    t->stored += s.sizes.stored;
   }
   return got == MemberStep::kEnd;
 }

@@ -17,7 +17,7 @@ constexpr uint64_t kMinBlockRecord = kBlockHeaderSize + 1;
 }  // namespace
 
 bool report_member(const Command& c, const MemberHeader& h, const char* name, int action, int64_t value,
-                   int64_t position) {
+                   int64_t position, const MemberSizes* sizes) {
   if (!c.progress) return true;
   ProgressInfo info{};
   info.header = &h;
@@ -25,6 +25,8 @@ bool report_member(const Command& c, const MemberHeader& h, const char* name, in
   info.action = action;
   info.value = value;
   info.position = position;
+  info.size = sizes ? sizes->unpacked : h.unpacked_size;
+  info.stored = sizes ? sizes->stored : h.record_length;
   if (c.progress(kProgressMember, c.data, info)) return true;
   return base::fail("aborted by the progress callback");
 }
@@ -58,7 +60,9 @@ MemberStep source_next(MemberSource* s) {
     if (got != MemberStep::kMember) return got;
     s->name = s->header.name;
   }
-  s->left = s->header.unpacked_size;
+  s->sizes = s->zip ? MemberSizes{s->z.member.uncompressed_size, s->z.member.compressed_size}
+                    : MemberSizes{s->header.unpacked_size, s->header.record_length};
+  s->left = s->sizes.unpacked;
   return MemberStep::kMember;
 }
 
@@ -75,7 +79,10 @@ uint32_t source_read(MemberSource* s, uint8_t* out, size_t room) {
     size_t want = room < kBlockSize ? room : kBlockSize;
     if (want > s->left) want = s->left;
     got = static_cast<uint32_t>(zip_member_read(&s->z, out, static_cast<unsigned>(want)));
-    if (got == 0) base::failf("zip member %s ends before its %u bytes", s->name.c_str(), s->header.unpacked_size);
+    if (got == 0) {
+      base::failf("zip member %s ends before its %llu bytes", s->name.c_str(),
+                  static_cast<unsigned long long>(s->sizes.unpacked));
+    }
   } else if (!native_read_block(&s->n, out, static_cast<uint8_t*>(s->scratch.get()), &got)) {
     got = 0;
   }

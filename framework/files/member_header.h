@@ -32,6 +32,10 @@ enum class MemberStep { kMember, kEnd, kError };
 // The error step, for one-statement failures: return error_step(failf("...", ...));
 inline MemberStep error_step(base::Failure) { return MemberStep::kError; }
 
+// A size as a 32-bit header field holds it: 0xFFFFFFFF when it does not fit (the true size is
+// then carried beside the header).
+inline uint32_t header_size_field(uint64_t size) { return size < 0xFFFFFFFF ? static_cast<uint32_t>(size) : 0xFFFFFFFF; }
+
 // Sets the name when it fits (at most 79 bytes); false otherwise, the header unchanged.
 bool header_set_name(MemberHeader* h, std::string_view name);
 // Sets the first 79 bytes of a name that is carried in full elsewhere.

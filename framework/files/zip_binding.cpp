@@ -1,8 +1,11 @@
-// minizip calls by use: unzOpen2_64 / unzGoToFirstFile / unzGoToNextFile / unzGetCurrentFileInfo /
-// unzOpenCurrentFile (unzOpenCurrentFile2 raw for copies) / unzReadCurrentFile /
-// unzCloseCurrentFile / unzClose, and zipOpen / zipOpenNewFileInZip (zipOpenNewFileInZip2 raw) /
-// zipWriteInFileInZip / zipCloseFileInZip (Raw) / zipClose. unzGetGlobalInfo only tells an empty
-// archive (whose first-member step fails) from a damaged one.
+// minizip calls by use, the 64-bit forms throughout so that zip64 archives (members over 4 GiB,
+// more than 65,535 members) read and write with their true sizes: unzOpen2_64 (over zip_io.h) /
+// unzGoToFirstFile / unzGoToNextFile / unzGetCurrentFileInfo64 / unzOpenCurrentFile
+// (unzOpenCurrentFile2 raw for copies and for a member's span) / unzReadCurrentFile /
+// unzCloseCurrentFile / unzClose, and zipOpen2_64 / zipOpenNewFileInZip64
+// (zipOpenNewFileInZip2_64 raw) / zipWriteInFileInZip / zipCloseFileInZip (Raw64) / zipClose.
+// unzGetGlobalInfo64 only tells an empty archive (whose first-member step fails) from a damaged
+// one, and counts the entries a walk leaves unread.
 #include "framework/files/zip_binding.h"
 
 #include <unzip.h>
@@ -25,7 +28,11 @@ using base::fail;
 using base::failf;
 
 constexpr size_t kNameBufferSize = 65536 + 1;  // names are at most 65,535 bytes
+constexpr size_t kExtraBufferSize = 65535;      // and so are extra fields
+constexpr size_t kLargeInput = 64 * 1024;
 constexpr uint64_t kLocalHeaderSize = 30;       // before the name and the extra field
+// Sizes from here on need the zip64 extensions (minizip's own threshold).
+constexpr uint64_t kZip32Limit = 0xFFFFFFFF;
 // An end record declaring 0xFFFF members may stand for more (minizip's own overflow rule).
 constexpr uint64_t kCountOverflow = 0xFFFF;
 
@@ -37,18 +44,51 @@ MemberStep walk_error(const char* reason) {
   return MemberStep::kError;
 }
 
+// The zip64 sizes of a central-directory entry whose 32-bit size fields hold 0xFFFFFFFF: the
+// "extended information" extra field (id 1) holds the 64-bit values of exactly those fields, in
+// the order uncompressed, compressed. Debian's minizip 1.1 compares the 32-bit fields with
+// (unsigned long)-1, which on a 64-bit system is never 0xFFFFFFFF, so it never reads them itself.
+bool read_zip64_sizes(const uint8_t* extra, size_t length, uint64_t* uncompressed, uint64_t* compressed) {
+  size_t at = 0;
+  while (at + 4 <= length) {
+    const uint16_t id = static_cast<uint16_t>(extra[at] | extra[at + 1] << 8);
+    const size_t size = static_cast<size_t>(extra[at + 2] | extra[at + 3] << 8);
+    const uint8_t* data = extra + at + 4;
+    if (at + 4 + size > length) return false;
+    if (id == 1) {
+      size_t used = 0;
+      for (uint64_t* field : {uncompressed, compressed}) {
+        if (*field != 0xFFFFFFFF) continue;
+        if (used + 8 > size) return false;
+        *field = 0;
+        for (int i = 7; i >= 0; --i) *field = *field << 8 | data[used + static_cast<size_t>(i)];
+        used += 8;
+      }
+      return true;
+    }
+    at += 4 + size;
+  }
+  return false;
+}
+
 MemberStep load_member(ZipReader* z) {
-  unz_file_info info{};
+  unz_file_info64 info{};
   char* const names = static_cast<char*>(z->name_buffer.get());
-  if (unzGetCurrentFileInfo(unz(z), &info, names, kNameBufferSize - 1, nullptr, 0, nullptr, 0) != UNZ_OK) {
+  auto* const extra = reinterpret_cast<uint8_t*>(names + kNameBufferSize);
+  if (unzGetCurrentFileInfo64(unz(z), &info, names, kNameBufferSize - 1, extra, kExtraBufferSize, nullptr, 0) != UNZ_OK) {
     return walk_error("zip central directory entry cannot be read");
   }
   names[info.size_filename < kNameBufferSize ? info.size_filename : kNameBufferSize - 1] = '\0';
   if (std::strlen(names) != info.size_filename) return walk_error("zip member name holds a NUL byte");
   ZipMemberInfo& m = z->member;
   m.name.assign(names, info.size_filename);
-  m.compressed_size = static_cast<uint32_t>(info.compressed_size);
-  m.uncompressed_size = static_cast<uint32_t>(info.uncompressed_size);
+  m.compressed_size = info.compressed_size;
+  m.uncompressed_size = info.uncompressed_size;
+  if ((m.compressed_size == 0xFFFFFFFF || m.uncompressed_size == 0xFFFFFFFF) &&
+      !read_zip64_sizes(extra, info.size_file_extra < kExtraBufferSize ? info.size_file_extra : kExtraBufferSize,
+                        &m.uncompressed_size, &m.compressed_size)) {
+    return walk_error("zip central directory entry lacks the zip64 sizes it announces");
+  }
   m.crc = static_cast<uint32_t>(info.crc);
   m.dos_time = static_cast<uint32_t>(info.dosDate);
   m.method = static_cast<uint32_t>(info.compression_method);
@@ -92,6 +132,72 @@ bool is_empty_zip(const ZipIo& io) {
   return io.size == 22 + comment && std::memcmp(end, kEmpty, sizeof kEmpty) == 0;
 }
 
+// A member whose sizes need zip64: the library could deliver at most 0xFFFFFFFF bytes of it (see
+// read_zip64_sizes), so it only finds the stored data (checking the local header) and the data is
+// read and inflated here, with its CRC, through zlib.
+int open_large(ZipReader* z) {
+  const ZipMemberInfo& m = z->member;
+  int method = 0;
+  int level = 0;
+  if (unzOpenCurrentFile2(unz(z), &method, &level, 1) != UNZ_OK) {
+    return failf("zip member %s: local header is damaged", m.name.c_str());
+  }
+  const uint64_t data = unzGetCurrentFileZStreamPos64(unz(z));
+  unzCloseCurrentFile(unz(z));
+  auto large = std::make_unique<LargeMember>();
+  large->position = data;
+  large->stored_left = m.compressed_size;
+  large->unpacked_left = m.uncompressed_size;
+  large->crc = static_cast<uint32_t>(crc32(0, nullptr, 0));
+  large->input.reset(new (std::nothrow) uint8_t[kLargeInput]);
+  if (!large->input) return fail("no memory for the zip member");
+  if (m.method == Z_DEFLATED) {
+    if (inflateInit2(&large->stream, -MAX_WBITS) != Z_OK) return fail("no memory for inflating");
+    large->inflating = true;
+  }
+  z->large = std::move(large);
+  z->member_open = true;
+  return 1;
+}
+
+// Up to n bytes of the large member's data (`probe`: past its declared size, to find more).
+size_t read_large(ZipReader* z, uint8_t* out, size_t n, bool probe) {
+  LargeMember& l = *z->large;
+  if (!probe && n > l.unpacked_left) n = static_cast<size_t>(l.unpacked_left);
+  if (n == 0) return 0;
+  size_t produced = 0;
+  if (z->member.method == 0) {
+    if (n > l.stored_left) n = static_cast<size_t>(l.stored_left);
+    if (!sys::ok(sys::read_full_at(z->fd.get(), l.position, out, n, &produced))) return 0;
+    l.position += produced;
+    l.stored_left -= produced;
+  } else {
+    l.stream.next_out = out;
+    l.stream.avail_out = static_cast<uInt>(n);
+    while (l.stream.avail_out > 0 && !l.ended) {
+      // With the stored bytes all taken in, inflate may still hold output (the rest of a match):
+      // it is asked once more, and says so (Z_BUF_ERROR) when it has nothing left.
+      if (l.stream.avail_in == 0 && l.stored_left > 0) {
+        size_t got = 0;
+        const size_t want = l.stored_left < kLargeInput ? static_cast<size_t>(l.stored_left) : kLargeInput;
+        if (!sys::ok(sys::read_full_at(z->fd.get(), l.position, l.input.get(), want, &got)) || got == 0) break;
+        l.position += got;
+        l.stored_left -= got;
+        l.stream.next_in = l.input.get();
+        l.stream.avail_in = static_cast<uInt>(got);
+      }
+      const int r = inflate(&l.stream, Z_NO_FLUSH);
+      if (r == Z_STREAM_END) l.ended = true;
+      if (r != Z_OK && r != Z_STREAM_END) break;
+    }
+    produced = n - l.stream.avail_out;
+  }
+  if (probe) return produced;
+  l.unpacked_left -= produced;
+  l.crc = static_cast<uint32_t>(crc32(l.crc, out, static_cast<uInt>(produced)));
+  return produced;
+}
+
 }  // namespace
 
 namespace zip_detail {
@@ -118,7 +224,7 @@ void zip_writer_abandon(ZipWriter* w) {
 
 int zip_reader_open(ZipReader* z, const char* path) {
   zip_reader_reset(z);
-  z->name_buffer.reset(base::heap_alloc(kNameBufferSize));
+  z->name_buffer.reset(base::heap_alloc(kNameBufferSize + kExtraBufferSize));
   if (!z->name_buffer) return fail("no memory for zip member names");
   if (const sys::Status opened = sys::open_file(system_path(path).c_str(), z->fd.receive()); !sys::ok(opened)) {
     return failf("cannot open %s: %s", path, sys::describe(opened));
@@ -153,8 +259,8 @@ MemberStep zip_next(ZipReader* z) { return z->handle ? walk_result(z, unzGoToNex
 void zip_member_header(const ZipReader& z, bool backslashes, MemberHeader* h) {
   *h = MemberHeader{};
   header_set_name_prefix(h, backslashes ? with_separator(z.member.name, '\\') : z.member.name);
-  h->record_length = z.member.compressed_size;
-  h->unpacked_size = z.member.uncompressed_size;
+  h->record_length = header_size_field(z.member.compressed_size);
+  h->unpacked_size = header_size_field(z.member.uncompressed_size);
   h->dos_time = z.member.dos_time;
 }
 
@@ -164,6 +270,7 @@ int zip_member_open(ZipReader* z) {
   if (m.method != 0 && m.method != Z_DEFLATED) {
     return failf("zip member %s uses compression method %u, which is not supported", m.name.c_str(), m.method);
   }
+  if (m.uncompressed_size >= kZip32Limit || m.compressed_size >= kZip32Limit) return open_large(z);
   if (unzOpenCurrentFile(unz(z)) != UNZ_OK) return failf("zip member %s: local header is damaged", m.name.c_str());
   z->member_open = true;
   return 1;
@@ -184,14 +291,28 @@ int zip_member_span(ZipReader* z, uint64_t* begin, uint64_t* end) {
 }
 
 int zip_member_read(ZipReader* z, void* out, unsigned n) {
+  if (z->large) return static_cast<int>(read_large(z, static_cast<uint8_t*>(out), n, false));
   const int got = unzReadCurrentFile(unz(z), out, n);
   return got < 0 ? 0 : got;
 }
 
 int zip_member_close(ZipReader* z) {
+  if (z->large) {
+    uint8_t probe = 0;
+    const bool more = z->large->unpacked_left == 0 && read_large(z, &probe, 1, true) > 0;
+    const LargeMember& l = *z->large;
+    const bool whole = l.unpacked_left == 0 && (l.ended || z->member.method == 0);
+    const bool crc_ok = l.crc == z->member.crc;
+    z->large.reset();
+    z->member_open = false;
+    if (more) return failf("zip member %s holds more data than its header says", z->member.name.c_str());
+    if (!whole) return failf("zip member %s ends before its declared size", z->member.name.c_str());
+    if (!crc_ok) return failf("zip member %s: CRC mismatch", z->member.name.c_str());
+    return 1;
+  }
   if (!z->member_open) return 1;
   uint8_t probe = 0;
-  // Sizes are 32-bit here: a zip64 member larger than that would otherwise end early unnoticed.
+  // Data past the declared size would otherwise end unnoticed.
   const bool more = unzReadCurrentFile(unz(z), &probe, 1) > 0;
   const int err = unzCloseCurrentFile(unz(z));
   z->member_open = false;
@@ -202,7 +323,8 @@ int zip_member_close(ZipReader* z) {
 }
 
 void zip_member_abandon(ZipReader* z) {
-  if (z->member_open) unzCloseCurrentFile(unz(z));
+  if (z->member_open && !z->large) unzCloseCurrentFile(unz(z));
+  z->large.reset();
   z->member_open = false;
 }
 
@@ -227,14 +349,16 @@ int zip_writer_finish(ZipWriter* w) {
   return ok;
 }
 
-int zip_entry_begin(ZipWriter* w, const std::string& name, uint32_t dos_time, int level) {
+int zip_entry_begin(ZipWriter* w, const std::string& name, uint32_t dos_time, int level, uint64_t size) {
   zip_fileinfo info{};
   info.tmz_date = calendar_of(dos_time);
   info.dosDate = 0;
   info.internal_fa = 0;
   info.external_fa = 32;
   const std::string stored = with_separator(name, '/');
-  if (zipOpenNewFileInZip(zf(w), stored.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, level) != ZIP_OK) {
+  const int zip64 = size >= kZip32Limit ? 1 : 0;
+  if (zipOpenNewFileInZip64(zf(w), stored.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, level, zip64) !=
+      ZIP_OK) {
     return failf("cannot start zip entry %s", stored.c_str());
   }
   w->entry_open = true;
@@ -267,7 +391,9 @@ int zip_copy_raw(ZipReader* z, ZipWriter* w, uint8_t* buffer, size_t buffer_size
   info.dosDate = 0;
   info.internal_fa = m.internal_attributes;
   info.external_fa = m.external_attributes;
-  int ok = zipOpenNewFileInZip2(zf(w), m.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, method, level, 1) == ZIP_OK
+  const int zip64 = m.uncompressed_size >= kZip32Limit || m.compressed_size >= kZip32Limit ? 1 : 0;
+  int ok = zipOpenNewFileInZip2_64(zf(w), m.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, method, level, 1,
+                                   zip64) == ZIP_OK
                ? 1
                : failf("cannot start zip entry %s", m.name.c_str());
   if (ok) w->entry_open = true;
@@ -282,11 +408,11 @@ int zip_copy_raw(ZipReader* z, ZipWriter* w, uint8_t* buffer, size_t buffer_size
     }
   }
   if (ok && copied != m.compressed_size) {
-    ok = failf("zip member %s: %llu stored bytes where %u were declared", m.name.c_str(),
-               static_cast<unsigned long long>(copied), m.compressed_size);
+    ok = failf("zip member %s: %llu stored bytes where %llu were declared", m.name.c_str(),
+               static_cast<unsigned long long>(copied), static_cast<unsigned long long>(m.compressed_size));
   }
   if (w->entry_open) {
-    if (zipCloseFileInZipRaw(zf(w), m.uncompressed_size, m.crc) != ZIP_OK && ok) ok = fail("cannot finish the zip entry");
+    if (zipCloseFileInZipRaw64(zf(w), m.uncompressed_size, m.crc) != ZIP_OK && ok) ok = fail("cannot finish the zip entry");
     w->entry_open = false;
   }
   unzCloseCurrentFile(unz(z));

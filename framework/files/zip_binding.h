@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include <zlib.h>
+
 #include <memory>
 
 #include "framework/base/owned.h"
@@ -18,8 +20,8 @@ namespace lumra::files {
 
 struct ZipMemberInfo {
   std::string name;  // as stored, "/" separated
-  uint32_t compressed_size;
-  uint32_t uncompressed_size;
+  uint64_t compressed_size;    // zip64 sizes where the member has them
+  uint64_t uncompressed_size;
   uint32_t crc;
   uint32_t dos_time;
   uint32_t method;
@@ -33,6 +35,25 @@ void close_reader(void* handle);  // unzClose, which also closes a member left o
 void close_writer(void* handle);  // zipClose without a comment, for a file about to be deleted
 }  // namespace zip_detail
 
+// The data of a member whose sizes need the zip64 extensions, inflated here rather than by the
+// library (see zip_binding.cpp for why).
+struct LargeMember {
+  z_stream stream{};
+  bool inflating = false;  // stream set up (deflated members)
+  bool ended = false;      // the deflate stream's end reached
+  uint64_t position = 0;   // next stored byte in the archive
+  uint64_t stored_left = 0;
+  uint64_t unpacked_left = 0;
+  uint32_t crc = 0;
+  std::unique_ptr<uint8_t[]> input;
+  LargeMember() = default;
+  LargeMember(const LargeMember&) = delete;
+  LargeMember& operator=(const LargeMember&) = delete;
+  ~LargeMember() {
+    if (inflating) inflateEnd(&stream);
+  }
+};
+
 // An open zip archive, closed with its owner (the library first, then the file under it).
 struct ZipReader {
   base::OwnedDescriptor fd;
@@ -42,7 +63,8 @@ struct ZipReader {
   uint64_t index = 0;      // members walked so far
   bool member_open = false;
   ZipMemberInfo member{};  // the current member
-  base::HeapBlock name_buffer;  // 65,536 bytes, for whole names
+  base::HeapBlock name_buffer;  // for whole names and extra fields: 65,536 bytes each
+  std::unique_ptr<LargeMember> large;  // while a zip64-sized member's data is open
 };
 
 int zip_reader_open(ZipReader* z, const char* path);
@@ -55,7 +77,8 @@ MemberStep zip_first(ZipReader* z);
 MemberStep zip_next(ZipReader* z);
 
 // Header from the current member: name ("/" turned into "\" when `backslashes`), compressed and
-// uncompressed size, packed time. The reserved and check bytes are zero.
+// uncompressed size (0xFFFFFFFF where a size does not fit the header's 32 bits; the true sizes
+// are in the member information), packed time. The reserved and check bytes are zero.
 void zip_member_header(const ZipReader& z, bool backslashes, MemberHeader* h);
 
 // The bytes the current member takes in the file: from its local header to the end of its stored
@@ -90,8 +113,9 @@ void zip_writer_abandon(ZipWriter* w);
 int zip_writer_finish(ZipWriter* w);
 
 // New deflated entry named `name` ("\" turned into "/") with packed DOS time `dos_time`, deflate
-// `level` (0-9 or -1 for the library default); external attributes 32 (archive).
-int zip_entry_begin(ZipWriter* w, const std::string& name, uint32_t dos_time, int level);
+// `level` (0-9 or -1 for the library default); external attributes 32 (archive). An entry of
+// `size` bytes that 32-bit fields cannot hold is written with the zip64 extensions.
+int zip_entry_begin(ZipWriter* w, const std::string& name, uint32_t dos_time, int level, uint64_t size);
 int zip_entry_write(ZipWriter* w, const void* data, unsigned n);
 int zip_entry_end(ZipWriter* w);
 

@@ -1,5 +1,5 @@
-// The buffer: a read that fits is served from it, refilled by one positioned read of the whole
-// buffer at the reader's position; a larger read goes straight into the caller's memory. Seeks
+// The buffer: a small read is served from it, refilled by one positioned read of the whole
+// buffer at the reader's position; a large one goes straight into the caller's memory. Seeks
 // only move the position. A writer gathers consecutive writes and writes them at their place when
 // the position jumps (minizip goes back to complete local headers) or the buffer fills.
 #include "framework/files/zip_io.h"
@@ -14,6 +14,9 @@ namespace lumra::files {
 namespace {
 
 constexpr size_t kReadBuffer = 64 * 1024;
+// Reads this large (the library's blocks of member data) go straight into the caller's memory:
+// a copy through the buffer would cost more than the system call it saves.
+constexpr size_t kDirectRead = 16 * 1024;
 constexpr size_t kWriteBuffer = 256 * 1024;
 
 ZipIo* io_of(voidpf stream) { return static_cast<ZipIo*>(stream); }
@@ -49,7 +52,7 @@ uLong ZCALLBACK read_io(voidpf, voidpf stream, void* out, uLong size) {
     }
     if (at >= io->size) break;
     size_t got = 0;
-    if (size - done >= io->capacity) {
+    if (size - done >= kDirectRead) {
       const sys::Status read = sys::read_full_at(io->fd, at, dst + done, size - done, &got);
       if (!sys::ok(read)) io->error = read;
       done += got;
@@ -95,16 +98,14 @@ ZPOS64_T ZCALLBACK tell_io(voidpf, voidpf stream) { return io_of(stream)->positi
 
 long ZCALLBACK seek_io(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
   ZipIo* io = io_of(stream);
-  uint64_t base = 0;
   switch (origin) {
-    case ZLIB_FILEFUNC_SEEK_SET: base = 0; break;
-    case ZLIB_FILEFUNC_SEEK_CUR: base = io->position; break;
-    case ZLIB_FILEFUNC_SEEK_END: base = io->size; break;
+    case ZLIB_FILEFUNC_SEEK_SET: io->position = offset; return 0;
+    // The library moves back by passing a negative offset in this unsigned type (as fseeko would
+    // take it): the sum wraps around to the place meant.
+    case ZLIB_FILEFUNC_SEEK_CUR: io->position += offset; return 0;
+    case ZLIB_FILEFUNC_SEEK_END: io->position = io->size + offset; return 0;
     default: return -1;
   }
-  if (offset > UINT64_MAX - base) return -1;
-  io->position = base + offset;
-  return 0;
 }
 
 // The descriptor stays its owner's: closing only writes out what is held.

@@ -93,8 +93,9 @@ void say(Cli& cli, const char* verb, const char* name, const char* tail = "") {
 
 void print_member(const ProgressInfo& info) {
   const DosCalendar t = unpack_dos_time(info.header->dos_time);
-  std::printf("%s\t%u\t%u\t%04u-%02u-%02u %02u:%02u:%02u\n", printable(info.name).c_str(), info.header->unpacked_size,
-              info.header->record_length, t.year, t.month, t.day, t.hour, t.minute, t.second);
+  std::printf("%s\t%llu\t%llu\t%04u-%02u-%02u %02u:%02u:%02u\n", printable(info.name).c_str(),
+              static_cast<unsigned long long>(info.size), static_cast<unsigned long long>(info.stored), t.year, t.month,
+              t.day, t.hour, t.minute, t.second);
 }
 
 bool is_extraction(int action) { return action == kActionExtract || action == kActionExtractBare; }
@@ -129,8 +130,8 @@ int progress(int code, void* data, const ProgressInfo& info) {
       if (!cli.listed_only.empty() && selection_find_whole(cli.listed_only, info.name) < 0) return 1;
       print_member(info);
       ++cli.listed;
-      cli.listed_unpacked += info.header->unpacked_size;
-      cli.listed_stored += info.header->record_length;
+      cli.listed_unpacked += info.size;
+      cli.listed_stored += info.stored;
     } else {
       std::printf("%llu members, %llu bytes unpacked, %llu bytes stored\n", static_cast<unsigned long long>(cli.listed),
                   static_cast<unsigned long long>(cli.listed_unpacked),
