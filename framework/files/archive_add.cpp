@@ -35,7 +35,7 @@ struct AddFile {
   std::string stored;  // member name, "\" separated
 };
 
-// Upper case with "\" for "/": the form names are compared in.
+// Upper case with "\" for "/": the form extensions are compared in.
 std::string folded(std::string_view name) {
   std::string out(name);
   for (char& ch : out) {
@@ -45,6 +45,11 @@ std::string folded(std::string_view name) {
   return out;
 }
 
+// The form member names and paths are told apart in: "\" and "/" alike, case kept. On this
+// system "Makefile" and "makefile" are two files, and a source tree may hold both: adding one must
+// neither skip the other nor replace the member of the other's name.
+std::string member_key(std::string_view name) { return with_separator(name, '\\'); }
+
 bool is_packed_extension(std::string_view name) {
   const std::string ext = folded(split_path(name).ext);
   return ext == ".ZIP" || ext == ".LZH" || ext == ".ARJ" || ext == ".KX";
@@ -53,7 +58,7 @@ bool is_packed_extension(std::string_view name) {
 struct Add {
   Command& c;
   std::vector<AddFile> files;
-  std::unordered_set<std::string> replaced;  // folded names this command writes
+  std::unordered_set<std::string> replaced;  // member_key of the names this command writes
   base::HeapBlock block_memory;
   uint8_t* block = nullptr;                  // kBlockHeaderSize + 65535 bytes
   TempArchive& temp;
@@ -119,7 +124,7 @@ bool plan_files(Add& a) {
     uint8_t* at = nullptr;
     while (ok && base::array_next(&listing, &at)) {
       const auto* f = reinterpret_cast<const ListingEntry*>(at);
-      if (!seen.insert(folded(f->path)).second) continue;
+      if (!seen.insert(member_key(f->path)).second) continue;
       if (folded(split_path(f->name).ext) == ".~KX") continue;
       sys::FileInfo info{};
       if (archive_exists && sys::ok(sys::file_info(f->path, sys::Links::kFollow, &info)) &&
@@ -130,7 +135,7 @@ bool plan_files(Add& a) {
       AddFile file{f->path, {}};
       ok = stored_name(e, source, f->path, &file.stored);
       if (ok) {
-        a.replaced.insert(folded(file.stored));
+        a.replaced.insert(member_key(file.stored));
         a.files.push_back(std::move(file));
       }
     }
@@ -146,7 +151,7 @@ bool plan_merge(Add& a) {
     MemberSource s;
     if (!source_open(&s, e.text.c_str(), detect_archive_format(e.text.c_str()), a.c.key, true)) return false;
     MemberStep got = MemberStep::kEnd;
-    while ((got = source_next(&s)) == MemberStep::kMember) a.replaced.insert(folded(s.name));
+    while ((got = source_next(&s)) == MemberStep::kMember) a.replaced.insert(member_key(s.name));
     if (got == MemberStep::kError) return false;
   }
   return true;
@@ -286,7 +291,7 @@ bool merge_source(Add& a, const std::string& path) {
 
 int decide_replaced(void* context, const MemberHeader& h) {
   const Add& a = *static_cast<const Add*>(context);
-  if (!a.replaced.count(folded(h.name))) return 0;
+  if (!a.replaced.count(member_key(h.name))) return 0;
   return report_member(a.c, h, h.name, kActionDelete, 0) ? 1 : -1;
 }
 
@@ -320,7 +325,7 @@ bool open_zip_target(Add& a) {
   if (!zip_reader_open(&z, a.c.archive.c_str())) return false;
   MemberStep got = MemberStep::kEnd;
   for (got = zip_first(&z); got == MemberStep::kMember; got = zip_next(&z)) {
-    if (a.replaced.count(folded(z.member.name))) {
+    if (a.replaced.count(member_key(z.member.name))) {
       MemberHeader h{};
       zip_member_header(z, true, &h);
       // Named as every other report names a zip member: "\" separated.

@@ -118,6 +118,30 @@ TEST(ArchiveCommand, AddingReplacesMembersOfTheSameNameAndKeepsTheRest) {
   }
 }
 
+TEST(ArchiveCommand, NamesThatDifferOnlyInCaseAreAddedAndReplacedApart) {
+  for (const char* name : {"c.kx", "c.zip"}) {
+    SCOPED_TRACE(name);
+    TempDir dir;
+    make_dirs(dir / "src");
+    write_file(dir / "src/Makefile", std::string("upper"));
+    write_file(dir / "src/makefile", std::string("lower"));
+    const std::string archive = dir / name;
+    ASSERT_EQ(arc(kActionAddTree, archive, {all_under(dir / "src")}), 1) << base::last_error();
+    EXPECT_EQ(listed_names(archive), (std::vector<std::string>{"Makefile", "makefile"}));
+    write_file(dir / "src/Makefile", std::string("UPPER"));
+    ASSERT_EQ(arc(kActionAdd, archive, {"+" + bs(dir / "src/Makefile") + "/"}), 1);
+    const std::string out = dir / "out";
+    ASSERT_EQ(arc(kActionExtract, archive, {"+*.*/+" + bs(out)}), 1) << base::last_error();
+    EXPECT_EQ(read_file(out + "/Makefile"), Bytes({'U', 'P', 'P', 'E', 'R'}));
+    EXPECT_EQ(read_file(out + "/makefile"), Bytes({'l', 'o', 'w', 'e', 'r'}));
+    // The selection patterns ignore case: one pattern selects both.
+    Recorder r;
+    ASSERT_EQ(arc(kActionDelete, archive, {"MAKEFILE"}, 0, record_progress, &r), 1);
+    EXPECT_EQ(r.events.size(), 2u);
+    EXPECT_TRUE(listed_names(archive).empty());
+  }
+}
+
 TEST(ArchiveCommand, MergesFromZipAndNativeSourcesIntoBothFormats) {
   ArchiveFixture f;
   TempDir other;
