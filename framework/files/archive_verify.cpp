@@ -28,7 +28,9 @@ bool verify_member(const Command& c, MemberSource& s, uint8_t* buffer) {
   if (!member) return member_failed(s);
   uint64_t done = 0;
   while (s.left > 0) {
-    if (!report_member(c, s.header, s.name.c_str(), kActionVerify, 0, static_cast<int64_t>(done))) return false;
+    if (!report_member(c, s.header, s.name.c_str(), kActionVerify, 0, static_cast<int64_t>(done), &s.sizes)) {
+      return false;
+    }
     const uint32_t got = source_read(&s, buffer, kWriteBufferSize);
     if (got == 0) return member_failed(s);
     done += got;
@@ -38,7 +40,7 @@ bool verify_member(const Command& c, MemberSource& s, uint8_t* buffer) {
     return failf("member %s: its record holds %llu bytes after the blocks of its %u bytes", s.name.c_str(),
                  static_cast<unsigned long long>(s.n.record_end - s.n.block_pos), s.header.unpacked_size);
   }
-  return report_member(c, s.header, s.name.c_str(), kActionVerify, 1);
+  return report_member(c, s.header, s.name.c_str(), kActionVerify, 1, 0, &s.sizes);
 }
 
 // After the last member: did the walk reach the end of the archive?

@@ -383,6 +383,7 @@ TEST(LumraArc, VerboseNamesEachMemberAndQuietOnlyErrors) {
   const Streams failed = arc_streams({"x", "missing.zip", "-q"}, dir.path());
   EXPECT_EQ(failed.status, 1);
   EXPECT_EQ(lines(failed.err).size(), 1u) << "errors still show";
+}
 
 TEST(LumraArc, ListingPatternsApplyToBothFormats) {
   TempDir dir;
