@@ -122,7 +122,7 @@ bool extract_data(const Command& c, MemberSource& s, uint8_t* buffer, const Outp
 }
 
 // The same with the member's data inflated by the helper thread: pieces of up to 256 KiB, each
-// reported in blocks of 16,384 bytes as a read of its own would be.
+// reported in blocks of 16,384 bytes as a read of its own would be, and the CRC checked here.
 bool extract_piped(const Command& c, MemberSource& s, InflateThread& helper, uint64_t member, const OutputFile& out,
                    bool* no_space) {
   if (!report_member(c, s.header, s.name.c_str(), c.action, 0, 0, &s.sizes)) {
@@ -130,7 +130,10 @@ bool extract_piped(const Command& c, MemberSource& s, InflateThread& helper, uin
     return false;
   }
   SparseWriter w{out};
-  int64_t done = 0;
+  const auto member_size = static_cast<int64_t>(s.sizes.unpacked);
+  int64_t arrived = 0;  // bytes the helper has handed over
+  int64_t done = 0;     // bytes reported
+  uint32_t crc = zip_crc_start();
   for (;;) {
     Piece piece = helper.next();
     if (piece.member != member) return fail("the inflating thread lost its place");
@@ -143,17 +146,24 @@ bool extract_piped(const Command& c, MemberSource& s, InflateThread& helper, uin
       }
       return fail(piece.reason.c_str());
     }
-    if (piece.last) break;
+    if (piece.last) {
+      if (crc != piece.crc) return failf("zip member %s: CRC mismatch", s.name.c_str());
+      break;
+    }
+    crc = zip_crc_add(crc, piece.data, piece.length);
     const bool written = write_out(w, piece.data, piece.length, no_space);
-    helper.give_back(piece.data);
+    helper.give_back(piece);
     if (!written) {
       helper.skip(member);
       return false;
     }
-    for (size_t at = 0; at < piece.length;) {
-      const size_t block = piece.length - at < kBlockSize ? piece.length - at : kBlockSize;
-      at += block;
-      done += static_cast<int64_t>(block);
+    // Pieces need not start on a block boundary (small members share the helper's buffers): the
+    // reports follow the member's own blocks, a short one only at its end.
+    arrived += static_cast<int64_t>(piece.length);
+    while (done < arrived) {
+      const int64_t block_end = done + static_cast<int64_t>(kBlockSize);
+      if (block_end > arrived && arrived != member_size) break;
+      done = block_end < arrived ? block_end : arrived;
       if (!report_member(c, s.header, s.name.c_str(), c.action, done, 0, &s.sizes)) {
         helper.skip(member);
         return false;

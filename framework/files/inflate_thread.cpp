@@ -19,10 +19,11 @@ InflateThread::~InflateThread() {
 
 int InflateThread::start(const char* path, std::vector<uint64_t> members) {
   if (!zip_reader_open(&zip_, path)) return 0;
+  zip_.crc_by_caller = true;
   members_ = std::move(members);
-  memory_.reset(new (std::nothrow) uint8_t[kPieceSize * kPieceCount]);
+  memory_.reset(new (std::nothrow) uint8_t[kBufferSize * kBufferCount]);
   if (!memory_) return base::fail("no memory for the inflating buffers");
-  for (size_t i = 0; i < kPieceCount; ++i) free_.push_back(memory_.get() + i * kPieceSize);
+  for (size_t i = 0; i < kBufferCount; ++i) free_.push_back(kBufferCount - 1 - i);
   try {
     thread_ = std::thread([this] { run(); });
   } catch (...) {
@@ -31,32 +32,43 @@ int InflateThread::start(const char* path, std::vector<uint64_t> members) {
   return 1;
 }
 
-bool InflateThread::push(Piece piece) {
+bool InflateThread::publish(std::vector<Piece>* batch) {
+  if (batch->empty()) return true;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (stopping_) return false;
-    ready_.push_back(std::move(piece));
+    for (Piece& piece : *batch) ready_.push_back(std::move(piece));
   }
+  batch->clear();
   changed_.notify_all();
   return true;
 }
 
-uint8_t* InflateThread::take_buffer() {
+bool InflateThread::take_buffer(size_t* buffer) {
   std::unique_lock<std::mutex> lock(mutex_);
   changed_.wait(lock, [this] { return stopping_ || !free_.empty(); });
-  if (stopping_) return nullptr;
-  uint8_t* const data = free_.back();
+  if (stopping_) return false;
+  *buffer = free_.back();
   free_.pop_back();
-  return data;
+  users_[*buffer] = 1;  // the helper, while it fills it
+  return true;
 }
 
-void InflateThread::give_back(uint8_t* data) {
-  if (!data) return;
+void InflateThread::release(size_t buffer) {
+  bool freed = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    free_.push_back(data);
+    if (users_[buffer] > 0 && --users_[buffer] == 0) {
+      free_.push_back(buffer);
+      freed = true;
+    }
   }
-  changed_.notify_all();
+  // Only a freed buffer can be what the helper waits for.
+  if (freed) changed_.notify_all();
+}
+
+void InflateThread::give_back(const Piece& piece) {
+  if (piece.data) release(piece.buffer);
 }
 
 Piece InflateThread::next() {
@@ -77,46 +89,72 @@ Piece InflateThread::next() {
 void InflateThread::skip(uint64_t member) {
   for (;;) {
     Piece piece = next();
-    give_back(piece.data);
+    give_back(piece);
     if (piece.last || piece.member != member) return;
   }
 }
 
 void InflateThread::run() {
+  // Pieces of the buffer being filled wait in `batch`, and go over when it is full (or at the end).
+  std::vector<Piece> batch;
+  bool have_buffer = false;
+  size_t buffer = 0;
+  size_t used = 0;
+  bool going = true;
+  // Room for `want` more bytes, or a fresh buffer when the current one has too little left; small
+  // members share a buffer, large ones take whole buffers.
+  constexpr size_t kLeastRoom = 16 * 1024;
+  const auto make_room = [&](size_t want) {
+    const size_t room = have_buffer ? kBufferSize - used : 0;
+    if (room >= want || room >= kLeastRoom) return true;
+    if (!publish(&batch)) return false;
+    if (have_buffer) release(buffer);
+    have_buffer = take_buffer(&buffer);
+    used = 0;
+    return have_buffer;
+  };
   size_t wanted = 0;
   uint64_t index = 0;
-  for (MemberStep step = zip_first(&zip_); step == MemberStep::kMember && wanted < members_.size();
+  for (MemberStep step = zip_first(&zip_); going && step == MemberStep::kMember && wanted < members_.size();
        step = zip_next(&zip_)) {
     if (++index != members_[wanted]) continue;
     ++wanted;
     Piece end;
     end.member = index;
     end.last = true;
+    end.crc = zip_.member.crc;
     if (zip_member_open(&zip_)) {
       uint64_t left = zip_.member.uncompressed_size;
       while (left > 0 && end.ok) {
-        uint8_t* const data = take_buffer();
-        if (!data) break;
-        const size_t want = left < kPieceSize ? static_cast<size_t>(left) : kPieceSize;
+        const size_t whole = left < kBufferSize ? static_cast<size_t>(left) : kBufferSize;
+        if (!make_room(whole)) {
+          going = false;
+          break;
+        }
+        const size_t room = kBufferSize - used;
+        const size_t want = whole < room ? whole : room;
+        uint8_t* const data = memory_.get() + buffer * kBufferSize + used;
         const int got = zip_member_read(&zip_, data, static_cast<unsigned>(want));
         if (got <= 0) {
-          give_back(data);
           base::failf("zip member %s ends before its %llu bytes", zip_.member.name.c_str(),
                       static_cast<unsigned long long>(zip_.member.uncompressed_size));
           end.ok = false;
           break;
         }
         left -= static_cast<uint64_t>(got);
+        used += static_cast<size_t>(got);
         Piece piece;
         piece.member = index;
         piece.data = data;
         piece.length = static_cast<size_t>(got);
-        if (!push(std::move(piece))) {
-          give_back(data);
-          break;
+        piece.buffer = buffer;
+        {
+          std::lock_guard<std::mutex> lock(mutex_);
+          ++users_[buffer];
         }
+        batch.push_back(std::move(piece));
       }
-      if (end.ok) {
+      if (end.ok && going) {
         end.ok = zip_member_close(&zip_) != 0;
       } else {
         zip_member_abandon(&zip_);
@@ -124,9 +162,17 @@ void InflateThread::run() {
     } else {
       end.ok = false;
     }
-    if (!end.ok) end.reason = base::last_error();
-    if (!push(std::move(end))) break;
+    if (!going) break;
+    if (!end.ok) {
+      end.reason = base::last_error();
+      // A failure ends the member at once: the writing thread need not wait for the buffer to fill.
+      batch.push_back(std::move(end));
+      going = publish(&batch);
+      continue;
+    }
+    batch.push_back(std::move(end));
   }
+  publish(&batch);
   {
     std::lock_guard<std::mutex> lock(mutex_);
     finished_ = true;

@@ -1,6 +1,7 @@
 // Zip extraction on two cores: a helper thread walks the archive a second time and inflates the
-// members to be extracted (checking their CRC) into a few plain buffers, while the command's own
-// thread creates the files and writes them. The helper touches nothing of the framework's state:
+// members to be extracted (checking their sizes) into a few plain buffers, while the command's own
+// thread creates the files, checks each member's CRC over the pieces and writes them. Inflating
+// is the larger share of the work, so the CRC goes to the writing thread. The helper touches nothing of the framework's state:
 // it has its own archive handle, its own buffers (not the framework's heaps, which serve one
 // thread) and hands its failure reasons over as text. On one core it still works, in turns.
 #pragma once
@@ -19,18 +20,23 @@
 
 namespace lumra::files {
 
-// Up to this many bytes of one member per piece; with kPieceCount pieces in flight the helper
-// holds 1 MiB at most.
-inline constexpr size_t kPieceSize = 256 * 1024;
-inline constexpr size_t kPieceCount = 4;
+// The helper fills buffers of kBufferSize bytes, one after the other, with the data of as many
+// members as fit (a package holds thousands of small files: one hand-over per member would cost
+// two thread switches each, and on a busy machine every switch waits for a time slice). A
+// buffer's pieces go over together when it is full; with kBufferCount buffers the helper holds
+// 1 MiB at most.
+inline constexpr size_t kBufferSize = 256 * 1024;
+inline constexpr size_t kBufferCount = 4;
 
 struct Piece {
   uint64_t member = 0;    // place in the directory, from 1
-  uint8_t* data = nullptr;  // give it back with InflateThread::give_back
+  uint8_t* data = nullptr;  // give the piece back with InflateThread::give_back
   size_t length = 0;
-  bool last = false;      // the member's end: `ok` tells whether it checked out (CRC, sizes)
+  size_t buffer = 0;      // which buffer holds `data`
+  bool last = false;      // the member's end: `ok` tells whether it checked out (sizes)
   bool ok = true;
   std::string reason;     // when !ok
+  uint32_t crc = 0;       // the last piece: the CRC the member's data must have
 };
 
 class InflateThread {
@@ -45,14 +51,15 @@ class InflateThread {
   int start(const char* path, std::vector<uint64_t> members);
   // The next piece, in member order. Blocks until there is one.
   Piece next();
-  void give_back(uint8_t* data);
+  void give_back(const Piece& piece);
   // Reads and drops what is left of `member` (one that is not written after all).
   void skip(uint64_t member);
 
  private:
   void run();
-  bool push(Piece piece);  // false once stopping
-  uint8_t* take_buffer();  // null once stopping
+  bool publish(std::vector<Piece>* batch);  // false once stopping
+  bool take_buffer(size_t* buffer);         // false once stopping
+  void release(size_t buffer);              // one user fewer; the last one frees it
 
   ZipReader zip_;
   std::vector<uint64_t> members_;
@@ -60,7 +67,8 @@ class InflateThread {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<Piece> ready_;
-  std::vector<uint8_t*> free_;
+  std::vector<size_t> free_;
+  size_t users_[kBufferCount] = {};  // pieces not given back, and the helper while it fills it
   bool stopping_ = false;
   bool finished_ = false;
   std::thread thread_;

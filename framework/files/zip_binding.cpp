@@ -132,9 +132,12 @@ bool is_empty_zip(const ZipIo& io) {
   return io.size == 22 + comment && std::memcmp(end, kEmpty, sizeof kEmpty) == 0;
 }
 
+bool large_open(const ZipReader* z) { return z->large && z->large->active; }
+
 // A member whose sizes need zip64: the library could deliver at most 0xFFFFFFFF bytes of it (see
 // read_zip64_sizes), so it only finds the stored data (checking the local header) and the data is
-// read and inflated here, with its CRC, through zlib.
+// read and inflated here, with its CRC, through zlib. Members of a reader whose caller checks the
+// CRC take the same way.
 int open_large(ZipReader* z) {
   const ZipMemberInfo& m = z->member;
   int method = 0;
@@ -144,20 +147,40 @@ int open_large(ZipReader* z) {
   }
   const uint64_t data = unzGetCurrentFileZStreamPos64(unz(z));
   unzCloseCurrentFile(unz(z));
-  auto large = std::make_unique<LargeMember>();
-  large->position = data;
-  large->stored_left = m.compressed_size;
-  large->unpacked_left = m.uncompressed_size;
-  large->crc = static_cast<uint32_t>(crc32(0, nullptr, 0));
-  large->input.reset(new (std::nothrow) uint8_t[kLargeInput]);
-  if (!large->input) return fail("no memory for the zip member");
-  if (m.method == Z_DEFLATED) {
-    if (inflateInit2(&large->stream, -MAX_WBITS) != Z_OK) return fail("no memory for inflating");
-    large->inflating = true;
+  if (!z->large) {
+    auto large = std::make_unique<LargeMember>();
+    large->input.reset(new (std::nothrow) uint8_t[kLargeInput]);
+    if (!large->input) return fail("no memory for the zip member");
+    z->large = std::move(large);
   }
-  z->large = std::move(large);
+  LargeMember& l = *z->large;
+  l.position = data;
+  l.stored_left = m.compressed_size;
+  l.unpacked_left = m.uncompressed_size;
+  l.crc = static_cast<uint32_t>(crc32(0, nullptr, 0));
+  l.ended = false;
+  l.inflating = false;
+  l.stream.avail_in = 0;
+  if (m.method == Z_DEFLATED) {
+    if (!l.stream_ready) {
+      l.stream = z_stream{};
+      if (inflateInit2(&l.stream, -MAX_WBITS) != Z_OK) return fail("no memory for inflating");
+      l.stream_ready = true;
+    } else if (inflateReset(&l.stream) != Z_OK) {
+      return fail("cannot restart inflating");
+    }
+    l.stream.avail_in = 0;
+    l.inflating = true;
+  }
+  l.active = true;
   z->member_open = true;
   return 1;
+}
+
+// Stored bytes of the member at `at`: through the archive's read buffer, so that the small members
+// that follow one another cost no system call each.
+bool read_stored(ZipReader* z, uint64_t at, uint8_t* out, size_t n, size_t* got) {
+  return zip_io_read_at(z->io.get(), at, out, n, got) != 0;
 }
 
 // Up to n bytes of the large member's data (`probe`: past its declared size, to find more).
@@ -168,7 +191,7 @@ size_t read_large(ZipReader* z, uint8_t* out, size_t n, bool probe) {
   size_t produced = 0;
   if (z->member.method == 0) {
     if (n > l.stored_left) n = static_cast<size_t>(l.stored_left);
-    if (!sys::ok(sys::read_full_at(z->fd.get(), l.position, out, n, &produced))) return 0;
+    if (!read_stored(z, l.position, out, n, &produced)) return 0;
     l.position += produced;
     l.stored_left -= produced;
   } else {
@@ -180,7 +203,7 @@ size_t read_large(ZipReader* z, uint8_t* out, size_t n, bool probe) {
       if (l.stream.avail_in == 0 && l.stored_left > 0) {
         size_t got = 0;
         const size_t want = l.stored_left < kLargeInput ? static_cast<size_t>(l.stored_left) : kLargeInput;
-        if (!sys::ok(sys::read_full_at(z->fd.get(), l.position, l.input.get(), want, &got)) || got == 0) break;
+        if (!read_stored(z, l.position, l.input.get(), want, &got) || got == 0) break;
         l.position += got;
         l.stored_left -= got;
         l.stream.next_in = l.input.get();
@@ -194,7 +217,7 @@ size_t read_large(ZipReader* z, uint8_t* out, size_t n, bool probe) {
   }
   if (probe) return produced;
   l.unpacked_left -= produced;
-  l.crc = static_cast<uint32_t>(crc32(l.crc, out, static_cast<uInt>(produced)));
+  if (!z->crc_by_caller) l.crc = static_cast<uint32_t>(crc32(l.crc, out, static_cast<uInt>(produced)));
   return produced;
 }
 
@@ -214,6 +237,7 @@ void zip_reader_reset(ZipReader* z) {
   z->index = 0;
   z->member_open = false;
   z->member = ZipMemberInfo{};
+  z->large.reset();
 }
 
 void zip_writer_abandon(ZipWriter* w) {
@@ -270,7 +294,7 @@ int zip_member_open(ZipReader* z) {
   if (m.method != 0 && m.method != Z_DEFLATED) {
     return failf("zip member %s uses compression method %u, which is not supported", m.name.c_str(), m.method);
   }
-  if (m.uncompressed_size >= kZip32Limit || m.compressed_size >= kZip32Limit) return open_large(z);
+  if (z->crc_by_caller || m.uncompressed_size >= kZip32Limit || m.compressed_size >= kZip32Limit) return open_large(z);
   if (unzOpenCurrentFile(unz(z)) != UNZ_OK) return failf("zip member %s: local header is damaged", m.name.c_str());
   z->member_open = true;
   return 1;
@@ -291,19 +315,19 @@ int zip_member_span(ZipReader* z, uint64_t* begin, uint64_t* end) {
 }
 
 int zip_member_read(ZipReader* z, void* out, unsigned n) {
-  if (z->large) return static_cast<int>(read_large(z, static_cast<uint8_t*>(out), n, false));
+  if (large_open(z)) return static_cast<int>(read_large(z, static_cast<uint8_t*>(out), n, false));
   const int got = unzReadCurrentFile(unz(z), out, n);
   return got < 0 ? 0 : got;
 }
 
 int zip_member_close(ZipReader* z) {
-  if (z->large) {
+  if (large_open(z)) {
     uint8_t probe = 0;
     const bool more = z->large->unpacked_left == 0 && read_large(z, &probe, 1, true) > 0;
-    const LargeMember& l = *z->large;
+    LargeMember& l = *z->large;
     const bool whole = l.unpacked_left == 0 && (l.ended || z->member.method == 0);
-    const bool crc_ok = l.crc == z->member.crc;
-    z->large.reset();
+    const bool crc_ok = z->crc_by_caller || l.crc == z->member.crc;
+    l.active = false;
     z->member_open = false;
     if (more) return failf("zip member %s holds more data than its header says", z->member.name.c_str());
     if (!whole) return failf("zip member %s ends before its declared size", z->member.name.c_str());
@@ -323,8 +347,8 @@ int zip_member_close(ZipReader* z) {
 }
 
 void zip_member_abandon(ZipReader* z) {
-  if (z->member_open && !z->large) unzCloseCurrentFile(unz(z));
-  z->large.reset();
+  if (z->member_open && !large_open(z)) unzCloseCurrentFile(unz(z));
+  if (z->large) z->large->active = false;
   z->member_open = false;
 }
 

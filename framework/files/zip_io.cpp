@@ -133,6 +133,14 @@ int setup(ZipIo* io, sys::Descriptor fd, bool writing) {
 int zip_io_reader(ZipIo* io, sys::Descriptor fd) { return setup(io, fd, false); }
 int zip_io_writer(ZipIo* io, sys::Descriptor fd) { return setup(io, fd, true); }
 
+int zip_io_read_at(ZipIo* io, uint64_t at, void* out, size_t n, size_t* got) {
+  const uint64_t kept = io->position;
+  io->position = at;
+  *got = read_io(nullptr, io, out, static_cast<uLong>(n));
+  io->position = kept;
+  return sys::ok(io->error) ? 1 : 0;
+}
+
 int zip_io_flush(ZipIo* io) {
   if (flush(io)) return 1;
   return base::failf("cannot write the archive: %s", sys::describe(io->error));

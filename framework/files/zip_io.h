@@ -31,6 +31,10 @@ struct ZipIo {
 // one. 1, or 0 with a reason.
 int zip_io_reader(ZipIo* io, sys::Descriptor fd);
 int zip_io_writer(ZipIo* io, sys::Descriptor fd);
+// Reads up to n bytes at `at` through the reader's buffer, as the library's reads are served;
+// the library's own position is left as it was. 1 (with *got, short only at the end of the file),
+// or 0 after a failed read.
+int zip_io_read_at(ZipIo* io, uint64_t at, void* out, size_t n, size_t* got);
 // Writes out what a writer still holds. 1, or 0 with a reason.
 int zip_io_flush(ZipIo* io);
 

@@ -76,6 +76,11 @@ struct Cli {
   bool line_shown = false;
 };
 
+// "1 member", "2 members": counts in summaries read as sentences.
+std::string count_of(uint64_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
 void clear_progress(Cli& cli) {
   if (cli.line_shown) std::fputs("\r\033[K", stderr);
   cli.line_shown = false;
@@ -133,9 +138,9 @@ int progress(int code, void* data, const ProgressInfo& info) {
       cli.listed_unpacked += info.size;
       cli.listed_stored += info.stored;
     } else {
-      std::printf("%llu members, %llu bytes unpacked, %llu bytes stored\n", static_cast<unsigned long long>(cli.listed),
-                  static_cast<unsigned long long>(cli.listed_unpacked),
-                  static_cast<unsigned long long>(cli.listed_stored));
+      std::printf("%s, %s unpacked, %s stored\n", count_of(cli.listed, "member", "members").c_str(),
+                  count_of(cli.listed_unpacked, "byte", "bytes").c_str(),
+                  count_of(cli.listed_stored, "byte", "bytes").c_str());
     }
     return 1;
   }
@@ -147,7 +152,7 @@ int progress(int code, void* data, const ProgressInfo& info) {
   const int64_t now = static_cast<int64_t>(lumra::sys::monotonic_ms());
   if (now - cli.last_shown_ms < 200) return 1;
   cli.last_shown_ms = now;
-  std::fprintf(stderr, "\r\033[Klumra-arc: %llu members  %.60s", static_cast<unsigned long long>(cli.members),
+  std::fprintf(stderr, "\r\033[Klumra-arc: %s  %.60s", count_of(cli.members, "member", "members").c_str(),
                printable(info.name).c_str());
   cli.line_shown = true;
   return 1;
@@ -320,7 +325,7 @@ int main(int argc, char** argv) {
   }
   clear_progress(cli);
   if (ok && cli.action == kActionVerify && cli.verbosity != Verbosity::kQuiet) {
-    std::printf("%llu members tested, no errors\n", static_cast<unsigned long long>(cli.tested));
+    std::printf("%s tested, no errors\n", count_of(cli.tested, "member", "members").c_str());
   }
   if (std::fflush(stdout) != 0) {
     std::fprintf(stderr, "lumra-arc: cannot write to standard output\n");
@@ -336,13 +341,14 @@ int main(int argc, char** argv) {
   for (const std::string& reason : notes.passed_over) std::fprintf(stderr, "lumra-arc: warning: %s\n", reason.c_str());
   if (notes.unread_entries > 0) {
     std::fprintf(stderr,
-                 "lumra-arc: the member walk ended early at a name beginning with a control character: %llu "
-                 "central-directory entries left unread\n",
-                 static_cast<unsigned long long>(notes.unread_entries));
+                 "lumra-arc: the member walk ended early at a name beginning with a control character: %s "
+                 "left unread\n",
+                 count_of(notes.unread_entries, "central-directory entry", "central-directory entries").c_str());
     return 1;
   }
   if (!notes.passed_over.empty()) {
-    std::fprintf(stderr, "lumra-arc: %zu passed over; exiting with failure status\n", notes.passed_over.size());
+    std::fprintf(stderr, "lumra-arc: %s passed over; exiting with failure status\n",
+                 count_of(notes.passed_over.size(), "file", "files").c_str());
     return 1;
   }
   return 0;
