@@ -125,6 +125,32 @@ TEST(SafeExtract, FolderInTheWayAndPlatformLimits) {
   EXPECT_FALSE(exists(dir / "dest/d"));
 }
 
+// Members that alternate between folders deep down must not walk the whole path again each time
+// (thousands of levels cost milliseconds per member): the folders on the way stay open.
+TEST(SafeExtract, DeepFoldersStayOpenSoSiblingsCostOneStep) {
+  TempDir dir;
+  std::string deep;
+  for (int i = 0; i < 200; ++i) deep += "d/";
+  OutputTree tree;
+  ASSERT_EQ(create(&tree, dir / "dest", deep + "a/f0").result, 1) << base::last_error();
+  // Were the path walked again from the top, the next member would land in a new dest/d.
+  ASSERT_EQ(rename((dir / "dest/d").c_str(), (dir / "dest/moved").c_str()), 0);
+  for (int i = 1; i < 6; ++i) {
+    const std::string relative = deep + (i % 2 ? "b/f" : "a/f") + std::to_string(i);
+    ASSERT_EQ(create(&tree, dir / "dest", relative).result, 1) << base::last_error();
+    ASSERT_EQ(tree.parts.size(), 201u);
+    EXPECT_TRUE(tree.handles[199]);  // the folder both share
+    size_t open = 0;
+    for (const base::OwnedDescriptor& h : tree.handles) open += h ? 1 : 0;
+    EXPECT_LE(open, 30u);  // a few handles, not one per level
+  }
+  tree = OutputTree{};
+  EXPECT_FALSE(exists(dir / "dest/d"));
+  const std::string moved = dir / "dest/moved" + deep.substr(1);
+  EXPECT_TRUE(exists(moved + "b/f5"));
+  EXPECT_TRUE(exists(moved + "a/f4"));
+}
+
 TEST(SafeExtract, DiscardRemovesThePartialFile) {
   TempDir dir;
   OutputTree tree;
