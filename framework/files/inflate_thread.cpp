@@ -4,6 +4,7 @@
 #include "framework/files/inflate_thread.h"
 
 #include "framework/base/error.h"
+#include "platform/system/process.h"
 
 namespace lumra::files {
 
@@ -180,6 +181,6 @@ void InflateThread::run() {
   changed_.notify_all();
 }
 
-bool inflate_thread_helps() { return std::thread::hardware_concurrency() > 1; }
+bool inflate_thread_helps() { return sys::usable_cores() > 1; }
 
 }  // namespace lumra::files

@@ -1,9 +1,11 @@
-// POSIX processes: getpid, the program search along $PATH, and posix_spawn with pipes for the
+// POSIX processes: getpid, the cores this process may use (sched_getaffinity on Linux; elsewhere
+// the cores online), the program search along $PATH, and posix_spawn with pipes for the
 // standard streams. Every pipe end is close-on-exec, and the child closes every descriptor above
 // its standard three before it runs, so it inherits nothing the framework or a library opened.
 #include "platform/system/process.h"
 
 #include <fcntl.h>
+#include <sched.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -223,6 +225,19 @@ Status spawn(const char* path, const std::vector<std::string>& arguments, const 
     streams->error = error.read.release();
   }
   return Status{};
+}
+
+unsigned usable_cores() {
+#if defined(__linux__)
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (sched_getaffinity(0, sizeof set, &set) == 0) {
+    const int n = CPU_COUNT(&set);
+    return n > 0 ? static_cast<unsigned>(n) : 1;
+  }
+#endif
+  const long online = sysconf(_SC_NPROCESSORS_ONLN);
+  return online > 0 ? static_cast<unsigned>(online) : 1;
 }
 
 }  // namespace lumra::sys

@@ -21,6 +21,9 @@ namespace lumra::sys {
 
 // The system's number for this process: no other process running now has it.
 uint32_t process_id();
+// How many processor cores this process may run on (its affinity, which `taskset` or a container
+// narrows), at least 1.
+unsigned usable_cores();
 
 // An argument text split into arguments by the rules Windows programs apply to their command
 // lines, so that a caller's quoted paths arrive as single arguments without their quotes:
