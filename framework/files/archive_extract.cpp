@@ -121,7 +121,7 @@ bool extract_data(const Command& c, MemberSource& s, uint8_t* buffer, const Outp
   return set_member_time(s, out);
 }
 
-// The same with the member's data inflated by the helper thread: pieces of up to 256 KiB, each
+// The same with the member's data inflated by the helper thread: pieces of up to 1 MiB, each
 // reported in blocks of 16,384 bytes as a read of its own would be, and the CRC checked here.
 bool extract_piped(const Command& c, MemberSource& s, InflateThread& helper, uint64_t member, const OutputFile& out,
                    bool* no_space) {
