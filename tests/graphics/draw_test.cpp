@@ -4,10 +4,13 @@
 // hostile coordinates; and golden hashes of whole frames for styles, thick pens and polygons.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstdio>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/graphics/clip.h"
@@ -386,6 +389,32 @@ TEST_F(Draw, ClearWindowResetsTextColourAndLineStyle) {
   EXPECT_EQ(get_colour(), 4);
 }
 
+TEST_F(Draw, ClearWindowPaintsThroughTheClip) {
+  const Point triangle[] = {{0, 0}, {40, 0}, {0, 40}};
+  struct Case {
+    const char* name;
+    int32_t on, x, y, w, h, n;
+    const Point* points;
+    bool (*cleared)(int32_t x, int32_t y);
+  };
+  const Case cases[] = {
+      {"rectangle 0,0,10,10", 1, 0, 0, 10, 10, 0, nullptr, [](int32_t x, int32_t y) { return x < 10 && y < 10; }},
+      {"triangle", 1, 0, 0, 100, 100, 3, triangle, [](int32_t x, int32_t y) { return x + y < 40; }},
+      {"no clip: the full clip region", 0, 0, 0, 0, 0, 0, nullptr,
+       [](int32_t x, int32_t y) { return x < 319 && y < 239; }},
+  };
+  for (const Case& c : cases) {
+    set_clip(1, 0, 0, 320, 240, 0, nullptr);
+    set_clip(0, 0, 0, 0, 0, 0, nullptr);  // the whole back buffer open, max x and max y included
+    fill_rectangle_rgb(0, 0, kWhite, 320, 240);
+    set_clip(c.on, c.x, c.y, c.w, c.h, c.n, c.points);
+    clear_window();
+    for (int32_t y = 0; y < 240; ++y) {
+      for (int32_t x = 0; x < 320; ++x) ASSERT_EQ(back(x, y), c.cleared(x, y) ? 0u : kWhite) << c.name << " " << x << "," << y;
+    }
+  }
+}
+
 TEST_F(Draw, OddStylesAndWidths) {
   struct Case {
     const char* name;
@@ -571,17 +600,26 @@ TEST_F(Draw, SetClipRepeatsAndPolygonsWithTheSameRectangle) {
   fill_rectangle(0, 0, 99, 99);
   EXPECT_EQ(painted(kWhite).count, 50 * 100) << "a polygon with the same rectangle still applies";
   const Point right_half[] = {{50, 0}, {100, 0}, {100, 100}, {50, 100}};
+  // Clearing paints through the clip: each step clears the window under the plain rectangle first.
+  const auto clear_all = [] {
+    set_clip(1, 0, 0, 100, 100, 0, nullptr);
+    clear_window();
+  };
+  clear_all();
   ASSERT_TRUE(set_clip(1, 0, 0, 100, 100, 4, right_half));
-  clear_window();
   fill_rectangle(0, 0, 99, 99);
   EXPECT_EQ(back(75, 5), kWhite);
   EXPECT_EQ(back(25, 5), 0u);
+  ASSERT_TRUE(set_clip(1, 0, 0, 100, 100, 4, left_half));
+  clear_window();
+  EXPECT_EQ(back(75, 5), kWhite) << "the same rectangle with a polygon replaces the polygon";
+  EXPECT_EQ(painted(kWhite).count, 50 * 100);
   ASSERT_TRUE(set_clip(1, 0, 0, 100, 100, 0, nullptr));
   clear_window();
   fill_rectangle(0, 0, 99, 99);
   EXPECT_EQ(painted(kWhite).count, 100 * 100) << "back to the plain rectangle";
+  clear_all();
   ASSERT_TRUE(set_clip(1, 60, 60, -20, -30, 0, nullptr));
-  clear_window();
   fill_rectangle(0, 0, 99, 99);
   const Painted p = painted(kWhite);
   EXPECT_EQ(p.count, 20 * 30) << "reversed edges put in order";
