@@ -119,6 +119,8 @@ TEST(LoadPicture, ReportsResolutionByFormat) {
       {"tiff_unit1.tif", 0, 0},                 // unit "none"
       {"tiff_unit2.tif", 300, 150},             // inch
       {"tiff_unit3.tif", 762, 381},             // centimetre x 2.54
+      {"tiff_unit2_mm.tif", 300, 150},          // the same, big-endian: rationals in the file's order
+      {"tiff_unit3_mm.tif", 762, 381},
       {"tiff_gray8_none_ii.tif", 0, 0},         // no unit at all
       {"jpeg_rgb_unit1.jpg", 300, 200},         // dots per inch
       {"jpeg_rgb_unit2.jpg", 254, 101.6f},      // dots per centimetre x 2.54

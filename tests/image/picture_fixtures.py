@@ -406,10 +406,13 @@ def make_tiff():
     ref_pillow("tiff_rgb_lzw_predictor_mm", path("tiff_rgb_lzw_predictor_mm.tif"))
     run("/usr/bin/tiffcp", "-c", "lzw", "-s", "-r", "23", path("tiff_gray8_none_ii.tif"), path("tiff_gray8_lzw_one_strip_ii.tif"))
     ref_pillow("tiff_gray8_lzw_one_strip_ii", path("tiff_gray8_lzw_one_strip_ii.tif"))
-    # Resolution units: 2 inch, 3 centimetre, 1 none.
+    # Resolution units: 2 inch, 3 centimetre, 1 none; big-endian copies from tiffcp, so that the
+    # rationals are read in the file's byte order.
     for unit in (1, 2, 3):
         with open(path("tiff_unit%d.tif" % unit), "wb") as f:
             f.write(tiff(8, 1, [[0] * 4] * 3, resolution=(300, 150, unit)))
+    for unit in (2, 3):
+        run("/usr/bin/tiffcp", "-B", path("tiff_unit%d.tif" % unit), path("tiff_unit%d_mm.tif" % unit))
 
 
 # ---------------------------------------------------------------- JPEG

@@ -86,6 +86,31 @@ TEST(ReadTiff, BothByteOrdersAndValueFields) {
   }
 }
 
+TEST(ReadTiff, ResolutionRationalsInEitherByteOrder) {
+  struct Case {
+    uint32_t unit;
+    float x, y;
+  } const cases[] = {{2, 150, 37.5f}, {3, 381, 95.25f}, {1, 0, 0}};
+  for (bool big : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(big ? "MM" : "II") + " unit " + std::to_string(c.unit));
+      // The strip, then x = 300 / 2 and y = 75 / 2 at offsets 24 and 32, in the file's order.
+      Bytes blob = ramp16();
+      for (uint32_t v : {300u, 2u, 75u, 2u}) {
+        for (int i = 0; i < 4; ++i) blob.push_back(static_cast<uint8_t>(v >> (big ? 24 - 8 * i : 8 * i)));
+      }
+      std::vector<Tag> tags = gray_tags();
+      tags.insert(tags.end(), {{282, 5, 1, 24}, {283, 5, 1, 32}, {296, 3, 1, c.unit}});
+      Image img{};
+      TiffDescription d{};
+      ASSERT_EQ(read(tiff(big, blob, tags), &img, &d), 1) << base::last_error();
+      EXPECT_FLOAT_EQ(d.x_resolution, c.x);
+      EXPECT_FLOAT_EQ(d.y_resolution, c.y);
+      image_free(&img);
+    }
+  }
+}
+
 TEST(ReadTiff, WhiteIsZeroInverts) {
   Image img{};
   ASSERT_EQ(read(tiff(false, ramp16(), gray_tags(0)), &img), 1);
