@@ -137,6 +137,34 @@ TEST_F(ImageDraw, FastPathShowsTheImagesOwnColours) {
   EXPECT_EQ(back(8, 7), 0u);
 }
 
+TEST_F(ImageDraw, ImagesWithoutAPaletteShowTheWindowsColours) {
+  struct Case {
+    const char* name;
+    int32_t format;
+    std::vector<uint32_t> values;
+    std::vector<uint32_t> expected;
+  };
+  const Case cases[] = {
+      {"Mono1: black and white", Mono1, {0, 1}, {0, kWhite}},
+      {"Gray4: level x 255 / 15", Gray4, {0, 5, 15}, {0, gray(85), kWhite}},
+      {"Gray8: the level", Gray8, {7, 200}, {gray(7), gray(200)}},
+      {"Indexed4: the 16 standard colours", Indexed4, {1, 8, 13}, {colour_value(0, 0, 190), gray(129), colour_value(255, 0, 255)}},
+      // 200 is cube cell 168 = 4 x 36 + 4 x 6: red and green 50 of 63, 202; 20 is ramp step 4 (17: 68).
+      {"Indexed8: the 256 colours", Indexed8, {12, 200, 20, 250}, {colour_value(255, 0, 0), colour_value(202, 202, 0), gray(68), 0}},
+  };
+  for (const Case& c : cases) {
+    const auto n = static_cast<int32_t>(c.values.size());
+    Image* img = make(c.format, n, 1);
+    for (int32_t x = 0; x < n; ++x) image_set_pixel(img, x, 0, c.values[static_cast<size_t>(x)]);
+    fill_background();
+    // Twice as large: the fast path.
+    ASSERT_TRUE(image_draw(img, 0, 0, kDrawNearest, 2 * n, 2)) << c.name;
+    for (int32_t x = 0; x < 2 * n; ++x) {
+      EXPECT_EQ(back(x, 1), c.expected[static_cast<size_t>(x / 2)]) << c.name << " pixel " << x;
+    }
+  }
+}
+
 TEST_F(ImageDraw, ViewportAndClip) {
   Image* img = make(Gray8, 10, 10);
   image_fill(img, 200);
@@ -417,6 +445,26 @@ TEST_F(ImageDraw, AveragedColoursByMode) {
   const uint32_t c = colour_value(90, 160, 40);
   Image* img = make(Rgb32, 32, 32);
   image_fill_rgb(img, c);
+  // Worked out by hand for brightness 12,580 in the window's 16-bit colours: mode 1 is white where
+  // 12,580 / 394 = 31 exceeds the Bayer value (first row 0, 32, 8, 40, 2, 34, 10, 42); mode 2 the
+  // gray 12,580 / 399 = 31, that is 15, 31, 15 in 5-6-5; mode 4 the 5-6-5 value 11, 40, 5.
+  struct Literal {
+    int32_t mode;
+    uint32_t row0[8];
+  } const literals[] = {
+      {kDrawMono, {kWhite, 0, kWhite, 0, kWhite, 0, kWhite, 0}},
+      {kDrawGray, {colour_value(123, 125, 123), 0, 0, 0, 0, 0, 0, 0}},
+      {kDrawNearest, {colour_value(90, 161, 41), 0, 0, 0, 0, 0, 0, 0}},
+      {kDrawTrueColour, {c, 0, 0, 0, 0, 0, 0, 0}},
+  };
+  for (const Literal& l : literals) {
+    fill_background(0);
+    ASSERT_TRUE(image_draw(img, 0, 0, l.mode, 16, 16));
+    for (int32_t x = 0; x < 8; ++x) {
+      const uint32_t expected = l.mode == kDrawMono ? l.row0[x] : l.row0[0];
+      EXPECT_EQ(back(x, 0), expected) << "mode " << l.mode << " pixel " << x;
+    }
+  }
   for (int32_t mode = kDrawMono; mode <= kDrawTrueColour; ++mode) {
     fill_background(0);
     ASSERT_TRUE(image_draw(img, 0, 0, mode, 16, 16));
@@ -447,6 +495,16 @@ TEST_F(ImageDraw, AveragingLeavesOutTransparentPixels) {
   ASSERT_TRUE(image_draw(img, 0, 0, kDrawTrueColour, 2, 1));
   EXPECT_EQ(back(0, 0), colour_value(200, 100, 0));
   EXPECT_EQ(back(1, 0), colour_value(7, 7, 7)) << "a block with no opaque pixel stays transparent";
+  // Mode 2 on a palette image, shrunk both ways: the top-left value 3 is left out of each block.
+  const uint32_t palette[4] = {colour_value(100, 0, 0), colour_value(0, 50, 0), colour_value(20, 20, 20), kWhite};
+  Image* indexed = make(Indexed8, 4, 2, 4, palette);
+  const uint8_t values[8] = {3, 0, 1, 2, 1, 3, 3, 3};
+  std::memcpy(indexed->pixels, values, 8);
+  set_transparency_mode(indexed, 2);
+  ASSERT_TRUE(image_draw(indexed, 0, 5, kDrawTrueColour, 2, 1));
+  EXPECT_EQ(indexed->transparentIndex, 3u);
+  EXPECT_EQ(back(0, 5), colour_value(50, 25, 0)) << "entries 0 and 1";
+  EXPECT_EQ(back(1, 5), colour_value(10, 35, 10)) << "entries 1 and 2";
 }
 
 int32_t g_filter_calls = 0;

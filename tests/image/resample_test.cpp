@@ -160,6 +160,23 @@ TEST(Resample, MonoDestinationsGetABlackAndWhitePalette) {
   EXPECT_EQ(dst.img.palette[1], kWhite);
   EXPECT_EQ(pixel(dst.img, 0, 0), 1u);
   EXPECT_EQ(pixel(dst.img, 1, 0), 0u) << "level 31 of 64 rounds down";
+  // Dithered: gray 128 is level 32 of 64, so 1 where the Bayer value is below 32 (the first row
+  // 0, 32, 8, 40, 2, 34, 10, 42).
+  Owned flat, dithered;
+  ASSERT_TRUE(image_allocate(&flat.img, Rgb32, 8, 1, 0, nullptr, 0, 0));
+  image_fill_rgb(&flat.img, gray(128));
+  ASSERT_TRUE(resample(&dithered.img, &flat.img, kDrawMono, Mono1, 0, 0));
+  EXPECT_EQ(dithered.img.pixels[0], 0xAA);
+}
+
+TEST(Resample, ComputedGrayWithBrightnessIntoSixteenLevels) {
+  // Gray 100 with k = 0.3: 10,000 x 0.7 + 25,500 x 0.3 = 14,650, level 15 x 64 x 14,650 / 25,500
+  // = 551 sixty-fourths, which rounds to 9.
+  Owned src, dst;
+  ASSERT_TRUE(image_allocate(&src.img, Rgb32, 1, 1, 0, nullptr, 0, 0));
+  image_set_pixel(&src.img, 0, 0, gray(100));
+  ASSERT_TRUE(resample(&dst.img, &src.img, kDrawGray, Gray4, 0, 0, 0.3));
+  EXPECT_EQ(pixel(dst.img, 0, 0), 9u);
 }
 
 TEST(Resample, IndexedDestinationsMatchOrDither) {
