@@ -201,6 +201,8 @@ int check_layout(const Tiff& t, const TiffDescription& d) {
     return fail("TIFF compression other than none, LZW and PackBits is not supported");
   }
   const uint32_t samples = integer(t, kSamples, 1);
+  // No default for a missing interpretation: readers disagree (Pillow takes WhiteIsZero, libtiff's
+  // RGBA reader BlackIsZero, ImageMagick refuses), so a guess would show some files inverted.
   if (d.photometric > 3) return fail("TIFF photometric interpretation is missing or not supported");
   if (d.photometric == 2) {
     if (samples != 3 || d.bits != 8) return fail("TIFF RGB other than three 8-bit samples is not supported");
