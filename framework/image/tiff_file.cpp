@@ -5,6 +5,7 @@
 // run-length decoders into one strip buffer, bounded by its capacity.
 #include "framework/image/tiff_file.h"
 
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -124,7 +125,16 @@ void copy_row(uint8_t* dst, const uint8_t* src, int32_t format, uint32_t width, 
     std::memcpy(dst, src, stride);
     return;
   }
-  for (uint32_t x = 0; x < width; ++x, src += 3, dst += 4) {
+  // Four bytes at a time with the fourth cleared; the last pixel alone, so that nothing past the
+  // row is read.
+  uint32_t x = 0;
+  for (; x + 1 < width; ++x, src += 3, dst += 4) {
+    uint32_t v = 0;
+    std::memcpy(&v, src, 4);
+    v &= std::endian::native == std::endian::little ? 0x00FFFFFFu : 0xFFFFFF00u;
+    std::memcpy(dst, &v, 4);
+  }
+  if (x < width) {
     dst[0] = src[0];
     dst[1] = src[1];
     dst[2] = src[2];
