@@ -72,8 +72,7 @@ constexpr uint32_t kNone = 1, kLzw = 5, kDeflate = 8, kOldDeflate = 32946, kPack
 // Deflate expands at most 1,032 to 1 (zlib's own figure for its format).
 constexpr uint64_t kDeflateMaxRatio = 1032;
 
-// A tile costs at most this many bytes beyond the picture's own rows, so that a small file cannot
-// claim huge tiles for a small picture.
+// All tiles together may hold at most four times the picture's own bytes plus this many.
 constexpr uint64_t kTileSlack = uint64_t{4} << 20;
 
 // Samples of a pixel beyond the colour ones; more are refused as implausible.
@@ -389,7 +388,9 @@ int plan_blocks(const Tiff& t, TiffDescription* d, const Layout& l, Blocks* b) {
     b->count = static_cast<uint32_t>(b->across * down);
     b->row_bytes = (uint64_t{tile_width} * l.samples * l.bits + 7) / 8;
     b->size = b->row_bytes * tile_length;
-    if (b->size > picture_row * height + kTileSlack) return fail("TIFF tiles are far larger than the picture");
+    // Every tile is decoded whole: tiles that the picture mostly does not show (tall tiles over a
+    // one-row picture, say) would make a small file cost far more work than its picture is worth.
+    if (b->size * b->count > 4 * picture_row * height + kTileSlack) return fail("TIFF tiles are far larger than the picture");
     if (b->count > b->offsets->count) return fail("TIFF has fewer tile offsets than its tiles need");
   } else {
     const Entry& offsets = t.fields[kStripOffsets];
