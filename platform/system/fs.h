@@ -94,6 +94,12 @@ Status set_times(Descriptor d, const FileTime* accessed, const FileTime* modifie
 Status resize(Descriptor d, uint64_t size);
 // Takes every access away from other users.
 Status make_owner_only(Descriptor d);
+// A read-only view of the first `size` bytes (1 or more) of an open regular file, shared with
+// the system's cache instead of copied; null when the system gives none (then read the file).
+// The view outlives the descriptor. A file cut short by another program while its view is read
+// ends the program (SIGBUS) at the first byte past the new end, as for every mapped file.
+const void* map_file(Descriptor d, size_t size);
+void unmap_file(const void* view, size_t size);
 
 // C streams: the descriptor under one (the stream still owns it; flush before changing the file
 // through it), and positions past 2 GiB.
