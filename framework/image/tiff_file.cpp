@@ -333,9 +333,14 @@ uint32_t rows_in_block(const Blocks& b, uint32_t height, uint32_t i) {
   return b.tiled ? b.rows : std::min(b.rows, height - block_y(b, i));
 }
 
-// Coded bytes of a block starting at `at`: up to twice its decoded size, within the file.
+// Coded bytes of a block starting at `at`: up to twice its decoded size and a little more, within
+// the file. No coding grows data that far (LZW of 12-bit codes by 1.5 and a few control codes,
+// deflate and PackBits by a fraction and a header), but tiny blocks (one pixel, say) do grow past
+// twice their size.
+constexpr uint64_t kCodingOverhead = 64;
 uint64_t coded_size(const Tiff& t, const Blocks& b, uint32_t at) {
-  return t.size - at < 2 * b.size ? t.size - at : 2 * b.size;
+  const uint64_t most = 2 * b.size + kCodingOverhead;
+  return t.size - at < most ? t.size - at : most;
 }
 
 // How an LZW block is coded: TIFF 6.0's form starts with a clear code written most significant

@@ -1,5 +1,8 @@
 // TIFF: the description a fixture yields, exact small files built entry by entry in either byte
-// order (value fields, colour maps, strip tables), compressed strips cut short, and the refusals.
+// order (value fields, colour maps, strip tables), compressed strips cut short or tiny, old-style
+// LZW, 16-bit samples, alpha dropped or flattened, tiles, and the refusals.
+#include <zlib.h>
+
 #include <string>
 #include <vector>
 
@@ -196,6 +199,32 @@ TEST(ReadTiff, CompressedStripCutShortLeavesZeros) {
   EXPECT_EQ(img.pixels[0], 1);
   EXPECT_EQ(img.pixels[63], 0);
   image_free(&img);
+}
+
+// A one-pixel picture in one strip per row: each coded strip is longer than twice the byte it
+// holds (LZW: clear, one code, end; deflate: its header and check sum), and still decodes.
+TEST(ReadTiff, TinyCompressedStrips) {
+  Bytes lzw(base::lzw_encode_bound(1));
+  size_t n = 0;
+  const uint8_t pixel = 0x9C;
+  ASSERT_TRUE(base::lzw_encode(&pixel, 1, lzw.data(), lzw.size(), &n));
+  lzw.resize(n);
+  ASSERT_GT(lzw.size(), 2u);
+  uLongf deflated_size = 64;
+  Bytes deflated(deflated_size);
+  ASSERT_EQ(compress(deflated.data(), &deflated_size, &pixel, 1), Z_OK);
+  deflated.resize(deflated_size);
+  for (const auto& [compression, strip] : {std::pair<uint32_t, Bytes>{5, lzw}, {8, deflated}}) {
+    SCOPED_TRACE(compression);
+    Image img{};
+    ASSERT_EQ(read(tiff(true, strip, {{256, 3, 1, 1}, {257, 3, 1, 1}, {258, 3, 1, 8}, {259, 3, 1, compression},
+                                      {262, 3, 1, 1}, {273, 4, 1, 8}}),
+                   &img),
+              1)
+        << base::last_error();
+    EXPECT_EQ(img.pixels[0], pixel);
+    image_free(&img);
+  }
 }
 
 TEST(ReadTiff, Refusals) {
