@@ -1,4 +1,4 @@
-// Little-endian loads and stores, and the bounded cursor every reader of untrusted bytes uses.
+// Little- and big-endian loads and stores, and the bounded cursor every reader of untrusted bytes uses.
 // A cursor read that would pass the end fails and leaves the cursor where it was.
 #pragma once
 
@@ -21,6 +21,10 @@ inline uint32_t load_u32be(const uint8_t* p) {
 inline void store_u16le(uint8_t* p, uint16_t v) {
   p[0] = static_cast<uint8_t>(v);
   p[1] = static_cast<uint8_t>(v >> 8);
+}
+inline void store_u16be(uint8_t* p, uint16_t v) {
+  p[0] = static_cast<uint8_t>(v >> 8);
+  p[1] = static_cast<uint8_t>(v);
 }
 inline void store_u32le(uint8_t* p, uint32_t v) {
   p[0] = static_cast<uint8_t>(v);

@@ -3,6 +3,7 @@
 // against the output capacity, and the table never grows past what the output can use.
 #include "framework/base/lzw.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -56,7 +57,68 @@ inline void copy_chunk(uint8_t* dst, const uint8_t* src) {
 // is read with one more bit.
 inline bool width_grows(uint64_t next_free, int width) { return ((next_free + 1) >> width) & 1; }
 
-template <class Offset>
+// Unread input bits. Codes are packed most significant bit first (TIFF 6.0 and the packed
+// blocks) or, in TIFF files written before 6.0, least significant bit first.
+template <bool kLsbFirst>
+struct BitReader {
+  const uint8_t* ip;
+  const uint8_t* end;
+  uint64_t bits = 0;  // MSB first: the low bit_count bits, oldest highest; LSB first: oldest lowest
+  int bit_count = 0;
+
+  // The next code of `width` bits (at most kMaxDecodeWidth), or false when the input ends first.
+  inline bool next(int width, uint64_t* code) {
+    if (bit_count < width) {
+      if (end - ip >= 8) {
+        uint64_t word = 0;
+        std::memcpy(&word, ip, 8);
+        // bit_count < width <= 56, so between 1 and 7 whole bytes fit.
+        const int take = (63 - bit_count) >> 3;
+        if constexpr (kLsbFirst) {
+          if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+          bits |= (word & ((uint64_t{1} << (take * 8)) - 1)) << bit_count;
+        } else {
+          if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+          bits = (bits << (take * 8)) | (word >> (64 - take * 8));
+        }
+        bit_count += take * 8;
+        ip += take;
+      } else {
+        while (bit_count <= 56 && ip < end) {
+          if constexpr (kLsbFirst) {
+            bits |= uint64_t{*ip++} << bit_count;
+          } else {
+            bits = (bits << 8) | *ip++;
+          }
+          bit_count += 8;
+        }
+        if (bit_count < width) return false;
+      }
+    }
+    const uint64_t mask = (uint64_t{1} << width) - 1;
+    bit_count -= width;
+    if constexpr (kLsbFirst) {
+      *code = bits & mask;
+      bits >>= width;
+    } else {
+      *code = (bits >> bit_count) & mask;
+    }
+    return true;
+  }
+};
+
+// The next free code at which the code width grows: one code early when MSB first (the next
+// free code plus one needs the wider width), at the power of two itself in the old LSB form.
+template <bool kLsbFirst>
+constexpr uint64_t width_step(int width) {
+  return (uint64_t{1} << width) - (kLsbFirst ? 0 : 1);
+}
+
+// The decoder keeps one entry per code from 258 on: the string's place in the output and its
+// length. A literal is written at once; a table code copies its string from the output already
+// written. Each code but the first after a clear defines the previous string plus the first byte
+// of its own, which lands right behind the previous one, so the entry is known before the copy.
+template <bool kLsbFirst, class Offset>
 bool decode_with(const uint8_t* in, size_t in_size, uint8_t* out, size_t out_capacity, size_t* written) {
   // Every code after the first of a clear run adds an entry and writes at least one byte, so the
   // entries in use never pass 258 + out_capacity; the codes the input holds bound them too.
@@ -72,139 +134,141 @@ bool decode_with(const uint8_t* in, size_t in_size, uint8_t* out, size_t out_cap
     return fail("LZW table allocation failed");
   }
 
-  const uint8_t* ip = in;
-  const uint8_t* const in_end = in + in_size;
-  uint64_t bits = 0;  // the low `bit_count` bits are unread input, oldest bit highest
-  int bit_count = 0;
+  BitReader<kLsbFirst> reader{in, in + in_size};
+  uint8_t* op = out;
+  uint8_t* const out_end = out + out_capacity;
+  const char* failure = nullptr;
+  uint64_t code = 0;
   int width = kFirstWidth;
   uint64_t next_free = kFirstFreeCode;
-  bool have_previous = false;
+  uint64_t limit = 0;  // the next free code at which the width or the table must grow
   size_t previous_length = 0;
-  size_t op = 0;
-  const char* failure = nullptr;
-  bool first_code = true;
 
+  // The first code read is taken as a clear code, whatever its value.
+  if (!reader.next(width, &code)) {
+    failure = "LZW code ends before its end code";
+    goto done;
+  }
   for (;;) {
-    if (bit_count < width) {
-      if (in_end - ip >= 8) {
-        uint64_t word = 0;
-        std::memcpy(&word, ip, 8);
-        if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
-        // bit_count < width <= 56, so between 1 and 7 whole bytes fit.
-        const int take = (63 - bit_count) >> 3;
-        bits = (bits << (take * 8)) | (word >> (64 - take * 8));
-        bit_count += take * 8;
-        ip += take;
-      } else {
-        while (bit_count <= 56 && ip < in_end) {
-          bits = (bits << 8) | *ip++;
-          bit_count += 8;
-        }
-        if (bit_count < width) {
-          failure = "LZW code ends before its end code";
-          break;
-        }
+    // After a clear: the first code is a literal (or another clear, or the end), defining nothing.
+    width = kFirstWidth;
+    next_free = kFirstFreeCode;
+    do {
+      if (!reader.next(width, &code)) {
+        failure = "LZW code ends before its end code";
+        goto done;
       }
-    }
-    bit_count -= width;
-    const uint64_t code = (bits >> bit_count) & ((uint64_t{1} << width) - 1);
-
-    if (code == kClearCode || first_code) {
-      first_code = false;
-      width = kFirstWidth;
-      next_free = kFirstFreeCode;
-      have_previous = false;
-      continue;
-    }
-    if (code == kEndCode) {
-      heap_free(table);
-      *written = op;
-      return true;
-    }
-    if (code > next_free) {
-      failure = "LZW code above the next free code";
-      break;
-    }
-    if (have_previous) {
-      if (next_free >= table_size) {
-        if (table_size >= useful) {
-          failure = "LZW table outgrows the output";
-          break;
-        }
-        const uint64_t wanted = table_size + kTableStep;
-        const size_t grown = static_cast<size_t>(wanted < useful ? wanted : useful);
-        size_t grown_bytes = 0;
-        Entry<Offset>* bigger = nullptr;
-        if (checked_mul(grown, sizeof(Entry<Offset>), &grown_bytes)) {
-          bigger = static_cast<Entry<Offset>*>(heap_realloc(table, grown_bytes));
-        }
-        if (!bigger) {
-          failure = "LZW table cannot grow";
-          break;
-        }
-        table = bigger;
-        table_size = grown;
-      }
-      // The new string is the previous one plus the first byte of the string written next,
-      // which lands right behind it in the output.
-      table[next_free] = {static_cast<Offset>(op - previous_length), static_cast<Offset>(previous_length + 1)};
-      ++next_free;
-      if (width_grows(next_free, width)) {
-        if (++width > kMaxDecodeWidth) {
-          failure = "LZW code width beyond the decoder's reach";
-          break;
-        }
-      }
-    } else if (code >= kFirstFreeCode) {
-      // Only code 258 can get here, and without a previous string it means nothing.
+    } while (code == kClearCode);
+    if (code == kEndCode) goto finished;
+    if (code >= kFirstFreeCode) {
       failure = "LZW code refers to an entry not yet defined";
-      break;
+      goto done;
     }
+    if (op == out_end) {
+      failure = "LZW output passes its capacity";
+      goto done;
+    }
+    *op++ = static_cast<uint8_t>(code);
+    previous_length = 1;
+    limit = std::min<uint64_t>(width_step<kLsbFirst>(width), table_size);
 
-    if (code < 256) {
-      if (op == out_capacity) {
-        failure = "LZW output passes its capacity";
-        break;
+    for (;;) {
+      if (!reader.next(width, &code)) {
+        failure = "LZW code ends before its end code";
+        goto done;
       }
-      out[op++] = static_cast<uint8_t>(code);
-      previous_length = 1;
-    } else {
-      const Entry<Offset> entry = table[code];
-      const size_t offset = entry.offset;
-      const size_t length = entry.length;
-      const size_t room = out_capacity - op;
-      if (length > room) {
-        // The string never overlaps its destination for its first `length - 1` bytes, so the
-        // bytes that fit copy safely; TIFF shows partial strips.
-        if (room) std::memcpy(out + op, out + offset, room);
-        op += room;
-        failure = "LZW output passes its capacity";
+      if (code < 256) {
+        if (op == out_end) {
+          failure = "LZW output passes its capacity";
+          goto done;
+        }
+        table[next_free] = {static_cast<Offset>(op - out - previous_length), static_cast<Offset>(previous_length + 1)};
+        *op++ = static_cast<uint8_t>(code);
+        previous_length = 1;
+      } else if (code >= kFirstFreeCode) {
+        if (code > next_free) {
+          failure = "LZW code above the next free code";
+          goto done;
+        }
+        table[next_free] = {static_cast<Offset>(op - out - previous_length), static_cast<Offset>(previous_length + 1)};
+        const Entry<Offset> entry = table[code];
+        const uint8_t* const from = out + entry.offset;
+        const size_t length = entry.length;
+        const auto room = static_cast<size_t>(out_end - op);
+        if (length + kChunk <= room) {
+          // Chunk by chunk, each loaded before it is stored: the string's own bytes all lie below
+          // op, so stores (at op and up) never change a byte still to be read. Past the string the
+          // chunks carry junk, which later strings overwrite or which lies past the end written.
+          copy_chunk(op, from);
+          for (size_t k = kChunk; k < length; k += kChunk) copy_chunk(op + k, from + k);
+          // The code just defined (KwKwK) is the previous string followed by its own first byte;
+          // that last byte was read from op itself, before anything was stored there.
+          if (code == next_free) op[length - 1] = from[0];
+        } else if (length > room) {
+          // The first `length - 1` bytes of a string never overlap its destination, so the bytes
+          // that fit copy safely; TIFF shows partial strips.
+          if (room) std::memcpy(op, from, room);
+          op += room;
+          failure = "LZW output passes its capacity";
+          goto done;
+        } else {
+          // The last byte separately: for KwKwK it is the first byte, just written at op.
+          std::memcpy(op, from, length - 1);
+          op[length - 1] = from[length - 1];
+        }
+        op += length;
+        previous_length = length;
+      } else if (code == kClearCode) {
         break;
-      }
-      if (((length + kChunk - 1) & ~(kChunk - 1)) <= room) {
-        // Chunk by chunk, each loaded before it is stored: the string's own bytes all lie below
-        // op, so stores (at op and up) never change a byte still to be read. Past the string the
-        // chunks carry junk, which later strings overwrite or which lies past the end written.
-        copy_chunk(out + op, out + offset);
-        for (size_t k = kChunk; k < length; k += kChunk) copy_chunk(out + op + k, out + offset + k);
-        if (offset + length > op) out[op + length - 1] = out[offset];  // KwKwK, see below
-      } else if (offset + length <= op) {
-        std::memcpy(out + op, out + offset, length);
       } else {
-        // The code just defined (KwKwK): the previous string followed by its own first byte.
-        // Its last source byte is the first destination byte, so copy all but that one and
-        // then repeat the first byte.
-        std::memcpy(out + op, out + offset, length - 1);
-        out[op + length - 1] = out[offset];
+        goto finished;
       }
-      op += length;
-      previous_length = length;
+      if (++next_free >= limit) {
+        if (next_free == width_step<kLsbFirst>(width) && ++width > kMaxDecodeWidth) {
+          failure = "LZW code width beyond the decoder's reach";
+          goto done;
+        }
+        if (next_free >= table_size) {
+          if (table_size >= useful) {
+            // No room for another entry: only a clear or the end code may follow.
+            if (!reader.next(width, &code)) {
+              failure = "LZW code ends before its end code";
+              goto done;
+            }
+            if (code == kEndCode) goto finished;
+            if (code != kClearCode) {
+              failure = "LZW table outgrows the output";
+              goto done;
+            }
+            break;
+          }
+          const uint64_t wanted = table_size + kTableStep;
+          const size_t grown = static_cast<size_t>(wanted < useful ? wanted : useful);
+          size_t grown_bytes = 0;
+          Entry<Offset>* bigger = nullptr;
+          if (checked_mul(grown, sizeof(Entry<Offset>), &grown_bytes)) {
+            bigger = static_cast<Entry<Offset>*>(heap_realloc(table, grown_bytes));
+          }
+          if (!bigger) {
+            failure = "LZW table cannot grow";
+            goto done;
+          }
+          table = bigger;
+          table_size = grown;
+        }
+        limit = std::min<uint64_t>(width_step<kLsbFirst>(width), table_size);
+      }
     }
-    have_previous = true;
   }
 
+finished:
   heap_free(table);
-  *written = op;
+  *written = static_cast<size_t>(op - out);
+  return true;
+
+done:
+  heap_free(table);
+  *written = static_cast<size_t>(op - out);
   return fail(failure);
 }
 
@@ -282,9 +346,18 @@ bool lzw_decode(const uint8_t* in, size_t in_size, uint8_t* out, size_t out_capa
   size_t sink = 0;
   if (!written) written = &sink;
   if (out_capacity <= UINT32_MAX - kFirstFreeCode) {
-    return decode_with<uint32_t>(in, in_size, out, out_capacity, written);
+    return decode_with<false, uint32_t>(in, in_size, out, out_capacity, written);
   }
-  return decode_with<uint64_t>(in, in_size, out, out_capacity, written);
+  return decode_with<false, uint64_t>(in, in_size, out, out_capacity, written);
+}
+
+bool lzw_decode_lsb_first(const uint8_t* in, size_t in_size, uint8_t* out, size_t out_capacity, size_t* written) {
+  size_t sink = 0;
+  if (!written) written = &sink;
+  if (out_capacity <= UINT32_MAX - kFirstFreeCode) {
+    return decode_with<true, uint32_t>(in, in_size, out, out_capacity, written);
+  }
+  return decode_with<true, uint64_t>(in, in_size, out, out_capacity, written);
 }
 
 bool lzw_encode(const uint8_t* in, size_t in_size, uint8_t* out, size_t out_capacity, size_t* written) {
@@ -349,7 +422,8 @@ size_t lzw_encode_bound(size_t n) {
 // longer than j, so a run of L codes writes at most T(L) = L(L+1)/2 bytes; the chain 'a', 258,
 // 259, ... reaches it. The j-th code of a run is read with w(j) = bit length of (257 + j) bits
 // (9 for j <= 254, 10 up to 766, 11 up to 1790, ...), so a run costs c(L) = w(1) + ... + w(L)
-// bits plus at least 9 for the clear code in front of it.
+// bits plus at least 9 for the clear code in front of it. In the old LSB-first form the width
+// grows one code later, w(j) = bit length of (256 + j), and the same argument holds.
 //
 // The ratio T(L) / (c(L) + 9) never falls as L grows: that needs 2(c(L) + 9) >= L w(L + 1),
 // tightest where the width steps up, and there the left side is still over 1.7 times the right
@@ -357,16 +431,19 @@ size_t lzw_encode_bound(size_t n) {
 // the longest run that fits, m, per bit it costs:
 //   output <= T(m) * B / (c(m) + 9),   m the largest L with c(L) + 9 <= B.
 // That is at most one code's worth above T(m), which a single run of m codes reaches.
-uint64_t lzw_max_expansion(size_t in_size) {
+namespace {
+
+uint64_t max_expansion(size_t in_size, uint64_t band_offset) {
   // Past 2^60 bytes the bound is far beyond 2^64.
   if (uint64_t{in_size} > (uint64_t{1} << 60)) return UINT64_MAX;
   const uint64_t budget = uint64_t{in_size} * 8;
   if (budget < 2 * kFirstWidth) return 0;
-  // Walk the width bands: codes j with w(j) = width run up to j = 2^width - 258.
+  // Walk the width bands: codes j with w(j) = width run up to j = 2^width - 258 (MSB first)
+  // or 2^width - 257 (LSB first).
   uint64_t cost = kFirstWidth;  // the clear code in front
   uint64_t codes = 0;
   for (uint64_t width = kFirstWidth;; ++width) {
-    const uint64_t band_count = (uint64_t{1} << width) - 258 - codes;
+    const uint64_t band_count = (uint64_t{1} << width) - band_offset - codes;
     const uint64_t affordable = (budget - cost) / width;
     if (affordable < band_count) {
       codes += affordable;
@@ -387,5 +464,10 @@ uint64_t lzw_max_expansion(size_t in_size) {
   uint64_t result = 0;
   return checked_add(triangle, extra, &result) ? result : UINT64_MAX;
 }
+
+}  // namespace
+
+uint64_t lzw_max_expansion(size_t in_size) { return max_expansion(in_size, kFirstFreeCode); }
+uint64_t lzw_lsb_first_max_expansion(size_t in_size) { return max_expansion(in_size, kFirstFreeCode - 1); }
 
 }  // namespace lumra::base

@@ -1,5 +1,7 @@
 // LZW with 8-bit symbols: the early-change, most-significant-bit-first code stream of TIFF
-// (clear 256, end 257, first free code 258, widths growing from 9 bits one code early).
+// (clear 256, end 257, first free code 258, widths growing from 9 bits one code early), and for
+// reading only the form of TIFF files written before TIFF 6.0: codes least significant bit first,
+// widths growing when the next free code reaches the power of two.
 // Strings are kept as (offset, length) into the output already written; the decoder's table
 // never grows past what its output capacity can use.
 #pragma once
@@ -14,6 +16,8 @@ namespace lumra::base {
 // the end code, or when the table cannot grow; *written counts the bytes written either way.
 // Output bytes past *written but within out_capacity may be overwritten.
 bool lzw_decode(const uint8_t* in, size_t in_size, uint8_t* out, size_t out_capacity, size_t* written);
+// The same for the old LSB-first form.
+bool lzw_decode_lsb_first(const uint8_t* in, size_t in_size, uint8_t* out, size_t out_capacity, size_t* written);
 
 // Writes clear, the codes, and the end code; the dictionary is reset with a clear code when it
 // fills (2,048 codes). Fails (written 0) when the code would not fit in out_capacity.
@@ -24,5 +28,6 @@ size_t lzw_encode_bound(size_t n);
 
 // Most bytes any LZW code of in_size bytes can expand to.
 uint64_t lzw_max_expansion(size_t in_size);
+uint64_t lzw_lsb_first_max_expansion(size_t in_size);
 
 }  // namespace lumra::base

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "framework/base/heap.h"
+#include "framework/graphics/clip.h"
 #include "framework/graphics/graphics.h"
 #include "framework/graphics/key_queue.h"
 #include "framework/graphics/tooltips.h"
@@ -197,10 +198,12 @@ void clear_window() {
   set_line_style(kStyleSolid, 1);
   set_viewport(0, 0, max_x(), max_y());
   set_text_style(0, kDirectionHorizontal, 0);
-  const platform::Rect clip{g.full_clip.left, g.full_clip.top, g.full_clip.right - g.full_clip.left,
-                            g.full_clip.bottom - g.full_clip.top};
-  buffer_fill(&g.wmpaintdc, clip, 0, 0, 0);
-  present_area(clip);
+  // The full clip region is painted through the current clip, as every fill is: a clip set by the
+  // caller keeps what lies outside it. The window shows the result whatever the draw-through flag.
+  RasterTarget t = drawing_target();
+  raster_fill_rect(&t, g.full_clip.left, g.full_clip.top, g.full_clip.right, g.full_clip.bottom, 0);
+  const Touched& r = t.touched;
+  if (r.right > r.left && r.bottom > r.top) present_area(platform::Rect{r.left, r.top, r.right - r.left, r.bottom - r.top});
 }
 
 }  // namespace lumra::graphics

@@ -164,7 +164,10 @@ int image_draw(Image* img, int32_t x, int32_t y, int32_t colour_mode, int32_t dr
   p->transparency = transparency_mode(img);
   take_transparent_key(img, p->transparency, x, y);
   p->filters = graphics::pixel_filters_active();
-  p->masked = (p->transparency >= 1 && p->transparency <= 4) || p->filters;
+  const bool transparent = p->transparency >= 1 && p->transparency <= 4;
+  p->masked = transparent || p->filters;
+  // Filters alone only take pixels away: a Mono1 image they run over keeps its own colours.
+  p->stencil = transparent && img->format == Mono1;
   p->reference_brightness = brightness(img->keyColour);
   p->target = target;
   place(x, y, p);

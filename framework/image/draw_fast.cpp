@@ -84,6 +84,16 @@ void describe(const Plan& p, Dib* d) {
   d->mask_row_bytes = p.masked ? dib_row_bytes(d->w, 1) : 0;
 }
 
+// A Mono1 stencil's mask here is its pixel rows themselves: 1-pixels keep the screen, 0-pixels
+// paint black. In modes 2 and 4 the rows are inverted when transparentIndex is 0 and colour-table
+// entry 0 has a blue below 255, the usual black-on-white stencil.
+void take_stencil_rows(Plan* p) {
+  const bool keyed = p->transparency == 2 || p->transparency == 4;
+  const bool inverse = keyed && p->img->transparentIndex == 0 && (p->entry_colour[0] >> 16 & 255) < 255;
+  p->entry_clear[0] = inverse ? 1 : 0;
+  p->entry_clear[1] = inverse ? 0 : 1;
+}
+
 void copy_source(const Plan& p, const Dib& d) {
   const Image* img = p.img;
   const bool rgb = img->format == Rgb32;
@@ -126,7 +136,6 @@ void stretch(Plan* p, const Dib& d, const int32_t* cols, const int32_t* rows) {
   const bool rgb = p->img->format == Rgb32;
   const uint16_t bit_count = d.info.bit_count;
   const graphics::PaintBuffer* buffer = p->target.buffer;
-  const bool stencil = p->masked && p->img->format == Mono1;
   const int32_t vh = p->vy1 - p->vy0;
   for (int32_t i = 0; i < vh; ++i) {
     const int32_t y = p->vy0 + i;
@@ -147,7 +156,7 @@ void stretch(Plan* p, const Dib& d, const int32_t* cols, const int32_t* rows) {
         }
         const uint8_t keep = dib_fetch(min, j, 1) ? 0xFF : 0;
         px[0] &= keep, px[1] &= keep, px[2] &= keep;
-        if (stencil) continue;
+        if (p->stencil) continue;
         px[0] |= static_cast<uint8_t>(bgr);
         px[1] |= static_cast<uint8_t>(bgr >> 8);
         px[2] |= static_cast<uint8_t>(bgr >> 16);
@@ -169,6 +178,7 @@ int draw_fast(Plan* p) {
   nearest_map(cols, vw, p->vx0, p->dx, p->dw, p->sx, p->sw);
   nearest_map(rows, vh, p->vy0, p->dy, p->dh, p->sy, p->sh);
 
+  if (p->stencil) take_stencil_rows(p);
   Dib d{};
   d.c_lo = cols[0];
   d.r_hi = rows[vh - 1];

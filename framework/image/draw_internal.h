@@ -20,6 +20,7 @@ struct Plan {
   int32_t colour_mode;
   int32_t transparency;  // the image's mode, -8..7
   bool masked;           // a mask is built: transparency modes 1-4, or filters installed
+  bool stencil;          // Mono1 in transparency modes 1-4: only the mask is drawn, its opaque pixels black
   bool filters;
   int64_t sx, sy, sw, sh;      // source rectangle, inside the image
   int64_t dx, dy, dw, dh;      // destination rectangle, device pixels

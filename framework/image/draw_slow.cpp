@@ -19,6 +19,8 @@ namespace lumra::image::draw_detail {
 namespace {
 
 constexpr int32_t kColours = kWindowColours;
+// A filter's answer that leaves a true-colour pixel transparent (filters always run with a mask).
+constexpr int32_t kTransparentAnswer = 65535;
 // A band this small is not worth drawing through: allocation failures stop shrinking it here.
 constexpr int64_t kSmallestBand = 4096;
 
@@ -67,8 +69,13 @@ void put_number(const Band& b, int32_t x, int32_t y, int32_t number) {
 }
 
 void put_true(const Band& b, int32_t x, int32_t y, uint32_t colour) {
-  // The filters see the pixel's 16-bit colour number; only suppression is taken from them.
-  if (b.p->filters && graphics::filter_pixel(x, y, nearest_colour(colour, kColours), true) < 0) return;
+  // The filters see the pixel's 16-bit colour number and only suppression is taken from them:
+  // a negative answer, or 65535, the answer a filter gives for "transparent" in true colour.
+  // Without filters there is no answer, and a white pixel is drawn like any other.
+  if (b.p->filters) {
+    const int32_t answer = graphics::filter_pixel(x, y, nearest_colour(colour, kColours), true);
+    if (answer < 0 || answer == kTransparentAnswer) return;
+  }
   put_bgr(b, x, colour);
 }
 
@@ -158,7 +165,8 @@ void gather_row(const Plan& p, const int32_t* first, const int32_t* last, int32_
   }
 }
 
-// The band's rows onto the back buffer: the mask ANDed, then the image ORed; or copied.
+// The band's rows onto the back buffer: the mask ANDed, then the image ORed (a stencil: the mask
+// alone); or copied.
 void output_band(Plan* p, const uint8_t* image, const uint8_t* mask, int64_t row_size, int32_t top, int32_t rows) {
   graphics::PaintBuffer* buffer = p->target.buffer;
   for (int32_t k = 0; k < rows; ++k) {
@@ -172,7 +180,11 @@ void output_band(Plan* p, const uint8_t* image, const uint8_t* mask, int64_t row
       if (!p->masked) {
         std::memcpy(d, in + from, n);
       } else {
-        for (size_t j = 0; j < n; ++j) d[j] = static_cast<uint8_t>((d[j] & m[from + j]) | in[from + j]);
+        if (p->stencil) {
+          for (size_t j = 0; j < n; ++j) d[j] &= m[from + j];
+        } else {
+          for (size_t j = 0; j < n; ++j) d[j] = static_cast<uint8_t>((d[j] & m[from + j]) | in[from + j]);
+        }
       }
       touch(&p->target.touched, a, y, b, y + 1);
     });

@@ -1,6 +1,6 @@
 // PCX reader and writer. The run-length stream is decoded as one stream cut into plane lines of
 // bytes-per-line each, so runs crossing a line end carry on into the next line; only the first
-// stride bytes of a line reach the image.
+// stride bytes of a line reach the image, and a line shorter than the row leaves the rest 0.
 #include "framework/image/pcx_file.h"
 
 #include <cstring>
@@ -65,10 +65,12 @@ int read_pcx_memory(uint8_t header[kPcxHeaderSize], Image* img, const uint8_t* d
   const uint8_t planes = data[65];
   const uint32_t bytes_per_line = load_u16le(data + 66);
   if (planes != 1 && planes != 4) return fail("PCX with other than 1 or 4 planes");
+  // Read as one bit per pixel, an 8-bit picture would load as noise and report success.
   if (bits != 1) return fail("PCX with more than one bit per pixel and plane is not supported");
   if (!picture_size_allowed(width, height)) return 0;
   const uint64_t line_bytes = (static_cast<uint64_t>(width) + 7) / 8;
-  if (bytes_per_line < line_bytes) return fail("PCX bytes per line too few for the width");
+  // Lines shorter than the row fill its start, the rest stays 0; a line of no bytes holds nothing.
+  if (bytes_per_line == 0) return fail("PCX with 0 bytes per line holds no pixels");
   // Two coded bytes give at most 63 bytes, so the data must be long enough for every line.
   const uint64_t coded = size - kPcxHeaderSize;
   const uint64_t most = (coded / 2) * kMaxRun + (coded & 1);

@@ -38,9 +38,9 @@ int load_pcx(Image* img, const char* path, Resolution* res, const uint32_t*) {
   return 1;
 }
 
-int load_tiff(Image* img, const char* path, Resolution* res, const uint32_t*) {
+int load_tiff(Image* img, const char* path, Resolution* res, const uint32_t* background) {
   TiffDescription d{};
-  if (!read_tiff(&d, img, path)) return 0;
+  if (!read_tiff(&d, img, path, background)) return 0;
   *res = Resolution{d.x_resolution, d.y_resolution};
   return 1;
 }

@@ -38,7 +38,8 @@ namespace lumra::image {
 
 // Reads `path` into `img` by the extension of `forced_extension` (with its dot, e.g. ".png")
 // or else of the path's file name (from its last dot, as files::split_path takes it apart); letter
-// case does not matter. `background` (a colour value) is used by PNG only. The resolutions are
+// case does not matter. `background` (a colour value) is what PNG and
+// TIFF pictures with alpha are flattened onto. The resolutions are
 // written on success (JPEG: as soon as its header has been read, and a 0 there becomes 75 whatever
 // the result); any pointer but img and path may be null. 1 on success, 0 with a reason; the image
 // as the table above says.

@@ -51,14 +51,20 @@ base::OwnedFile open_for_reading(const char* path) {
   return f;
 }
 
+FileBytes::~FileBytes() { sys::unmap_file(view, size); }
+
 int load_file(const char* path, FileBytes* out) {
-  *out = FileBytes{};
   const base::OwnedFile f = open_for_reading(path);
   if (!f) return 0;
   const int64_t file_size = regular_file_size(f.get());
   if (file_size < 0) return fail("not a regular file");
   if (static_cast<uint64_t>(file_size) > kMaxFileBytes) return fail("file too large for a picture");
   const auto size = static_cast<size_t>(file_size);
+  out->view = sys::map_file(sys::stream_descriptor(f.get()), size);
+  if (out->view) {
+    out->size = size;
+    return 1;
+  }
   base::HeapBlock data(size ? base::heap_alloc(size) : nullptr);
   if (size && !data) return fail("out of memory for the file");
   if (size && std::fread(data.get(), 1, size, f.get()) != size) return fail("file could not be read");

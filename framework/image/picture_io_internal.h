@@ -25,13 +25,19 @@ int64_t regular_file_size(std::FILE* file);
 // Empty, with "Unable to open the file ...", when it cannot be opened.
 base::OwnedFile open_for_reading(const char* path);
 
-// A whole file on the framework heap.
+// A whole file: a read-only view the system maps (no copy, the way libtiff reads files too), or,
+// where it gives none, the bytes read onto the framework heap.
 struct FileBytes {
-  base::HeapBlock block;  // null for an empty file
+  FileBytes() = default;
+  FileBytes(const FileBytes&) = delete;
+  FileBytes& operator=(const FileBytes&) = delete;
+  ~FileBytes();
+  const void* view = nullptr;
+  base::HeapBlock block;  // when not mapped; null for an empty file
   size_t size = 0;
-  const uint8_t* data() const { return static_cast<const uint8_t*>(block.get()); }
+  const uint8_t* data() const { return static_cast<const uint8_t*>(view ? view : block.get()); }
 };
-// 1 with the bytes of the regular file at `path`, or 0 with a reason.
+// 1 with the bytes of the regular file at `path` in `out` (empty), or 0 with a reason.
 int load_file(const char* path, FileBytes* out);
 
 // Reads the whole file at `path` and gives its bytes to parse(data, size), a reader's in-memory

@@ -5,6 +5,7 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <cmath>
 #include <csetjmp>
 #include <cstdio>
@@ -90,13 +91,13 @@ bool set_transformations(PngRead* r, const uint32_t* background, Layout* out) {
   png_get_IHDR(r->png, r->info, &width, &height, &depth, &colour, &interlace, nullptr, nullptr);
   png_color_16 back{};
   if (background) {
-    // Given at the file's depth: libpng composes before it strips 16-bit samples.
-    const uint32_t scale = depth == 16 ? 257 : 1;
+    // Given in 8-bit channels at every depth: the 16-bit samples are stripped after composing,
+    // and for that libpng widens the background itself (a value widened here too would overflow).
     const uint32_t red = (*background & 255), green = (*background >> 8 & 255), blue = (*background >> 16 & 255);
-    back.red = static_cast<png_uint_16>(red * scale);
-    back.green = static_cast<png_uint_16>(green * scale);
-    back.blue = static_cast<png_uint_16>(blue * scale);
-    back.gray = static_cast<png_uint_16>((30 * red + 59 * green + 11 * blue) / 100 * scale);
+    back.red = static_cast<png_uint_16>(red);
+    back.green = static_cast<png_uint_16>(green);
+    back.blue = static_cast<png_uint_16>(blue);
+    back.gray = static_cast<png_uint_16>((30 * red + 59 * green + 11 * blue) / 100);
   }
   int32_t format = -1;
   switch (colour) {
@@ -244,6 +245,22 @@ struct PngWrite {
   png_bytepp rows;
 };
 
+// The highest palette index the pixels of an Indexed4 or Indexed8 image use.
+int highest_index(const Image* img) {
+  int highest = 0;
+  const size_t row_bytes = img->format == Indexed4 ? (img->width + 1) / 2 : img->width;
+  for (uint32_t y = 0; y < img->height; ++y) {
+    const uint8_t* row = img->pixels + static_cast<size_t>(img->stride) * y;
+    for (size_t i = 0; i < row_bytes; ++i) {
+      int v = row[i];
+      // The low nibble of a last byte past an odd width is no pixel.
+      if (img->format == Indexed4) v = (2 * i + 1 < img->width) ? std::max(v >> 4, v & 15) : v >> 4;
+      highest = std::max(highest, v);
+    }
+  }
+  return highest;
+}
+
 // The transparent colour of mode 2 (the top-left pixel) in the form PNG has for the colour type.
 void set_transparency(PngWrite* w, const Image* img, int colour_type) {
   uint32_t v = 0;
@@ -301,10 +318,12 @@ bool write_all(PngWrite* w, const Image* img, PngWriteFn callback, void* context
   if (colour_type == PNG_COLOR_TYPE_PALETTE) {
     const int most = 1 << depth;
     const bool own = img->palette && img->paletteCount > 0;
-    const int count = own ? (img->paletteCount < most ? img->paletteCount : most) : most;
+    const int own_count = own ? (img->paletteCount < most ? img->paletteCount : most) : 0;
+    // A PNG palette must cover every index the pixels use: entries past the image's own are black.
+    const int count = own ? std::max(own_count, highest_index(img) + 1) : most;
     w->palette = static_cast<png_colorp>(png_malloc(w->png, sizeof(png_color) * static_cast<size_t>(count)));
     for (int i = 0; i < count; ++i) {
-      const uint32_t c = own ? img->palette[i] : internal::window_palette_colour(i);
+      const uint32_t c = !own ? internal::window_palette_colour(i) : i < own_count ? img->palette[i] : 0;
       w->palette[i] = png_color{static_cast<png_byte>(c), static_cast<png_byte>(c >> 8), static_cast<png_byte>(c >> 16)};
     }
     png_set_PLTE(w->png, w->info, w->palette, count);

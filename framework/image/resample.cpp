@@ -21,6 +21,7 @@ namespace {
 using base::fail;
 
 constexpr double kBrightnessEdge = 0.999;
+constexpr double kBrightnessSaturated = 1e6;
 
 struct Prep {
   const Image* src;
@@ -42,6 +43,13 @@ bool pattern_mode(int32_t mode) { return mode == kDrawMono || mode == kDrawGrayD
 
 int32_t dither_kind(int32_t mode) {
   return mode == kDrawMono ? kDitherMono : mode == kDrawGrayDither ? kDitherGray : kDitherColour;
+}
+
+// Brightness as both the palette and the pixel paths use it: any finite k (beyond +-255 every
+// channel is already black or white), NaN as 0.
+double usable_brightness(double k) {
+  if (std::isnan(k)) return 0;
+  return std::clamp(k, -kBrightnessSaturated, kBrightnessSaturated);
 }
 
 uint32_t scaled_channel(uint32_t c, double k) {
@@ -324,7 +332,7 @@ int image_resample(Image* dst, const Image* src, int32_t colour_mode, int32_t fo
   if (job.sh <= 0 || job.sy + job.sh > height) job.sh = height - job.sy;
   job.dest_w = dest_width ? dest_width : width;
   job.dest_h = dest_height ? dest_height : height;
-  job.k = std::isfinite(brightness_k) ? std::clamp(brightness_k, -1.0, 1.0) : 0.0;
+  job.k = usable_brightness(brightness_k);
   if (dst != src) return resample_into(job);
   // Onto itself: read from a copy.
   Image copy{};
@@ -336,6 +344,7 @@ int image_resample(Image* dst, const Image* src, int32_t colour_mode, int32_t fo
 
 int image_adjust_brightness(Image* img, double k) {
   if (!img->pixels) return fail("brightness of an image without pixels");
+  k = usable_brightness(k);
   if (img->format == Indexed4 || img->format == Indexed8) {
     const int32_t entries = format_entries(img->format);
     if (!img->palette || img->paletteCount <= 0) {

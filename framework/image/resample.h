@@ -13,7 +13,8 @@ namespace lumra::image {
 // dest_height (0: the source's width or height). With a format 0..5 `dst` is allocated anew (its
 // old buffers released; it may be `src` itself) and written at (0, 0); with format -1 it keeps its
 // format and pixels and the source is written at (dest_x, dest_y), cut to its edges. Colour modes
-// as for drawing (1-5; others match the nearest colour), brightness -1..1 (0 changes nothing).
+// as for drawing (1-5; others match the nearest colour), brightness k: true-colour channels become
+// floor(c * (1 + k) + 0.5) held to 0..255, gray levels follow their curves (0 changes nothing).
 // 1, or 0 with a reason: no source pixels, a bad format, no destination pixels for -1, no memory.
 int image_resample(Image* dst, const Image* src, int32_t colour_mode, int32_t format, int32_t dest_x, int32_t dest_y,
                    int32_t dest_width, int32_t dest_height, int32_t source_x, int32_t source_y, int32_t source_width,

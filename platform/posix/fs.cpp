@@ -4,6 +4,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -182,6 +183,16 @@ Status read_folder(Descriptor folder, std::vector<FolderEntry>* out) {
 Status file_info(Descriptor d, FileInfo* out) {
   struct stat st {};
   return info_of(fstat(fd_of(d), &st), st, out);
+}
+
+const void* map_file(Descriptor d, size_t size) {
+  if (size == 0) return nullptr;
+  void* view = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, static_cast<int>(d), 0);
+  return view == MAP_FAILED ? nullptr : view;
+}
+
+void unmap_file(const void* view, size_t size) {
+  if (view) munmap(const_cast<void*>(view), size);
 }
 
 Status read_full(Descriptor d, void* out, size_t size, size_t* got) {

@@ -118,6 +118,12 @@ Status free_space(const char* path, uint64_t* out);
 // Hands an open descriptor to a C stream (mode as fopen's, "rb+" say); the stream then owns it.
 // On failure the descriptor is still the caller's.
 Status stream_over(Descriptor d, const char* mode, std::FILE** out);
+// A read-only view of the first `size` bytes (1 or more) of an open regular file, shared with
+// the system's cache instead of copied; null when the system gives none (then read the file).
+// The view outlives the descriptor. A file cut short by another program while its view is read
+// ends the program (SIGBUS) at the first byte past the new end, as for every mapped file.
+const void* map_file(Descriptor d, size_t size);
+void unmap_file(const void* view, size_t size);
 
 // C streams: the descriptor under one (the stream still owns it; flush before changing the file
 // through it), and positions past 2 GiB.

@@ -204,6 +204,139 @@ TEST(LzwDecode, TruncatedStreamsFailAtEveryLength) {
   }
 }
 
+// ---- The old LSB-first form (TIFF files written before TIFF 6.0) ----
+
+// LSB-first bit packing, written independently of the codec.
+struct LsbCodeWriter {
+  Bytes bytes;
+  uint64_t bits = 0;
+  int count = 0;
+
+  void put(uint32_t code, int width) {
+    bits |= uint64_t{code} << count;
+    count += width;
+    while (count >= 8) {
+      bytes.push_back(static_cast<uint8_t>(bits));
+      bits >>= 8;
+      count -= 8;
+    }
+  }
+  Bytes finish() {
+    if (count > 0) bytes.push_back(static_cast<uint8_t>(bits));
+    count = 0;
+    return bytes;
+  }
+};
+
+// The k-th code after a clear is read one code later with a wider width than in the MSB-first
+// form: 9 bits up to the 255th code, then one more bit each time the next free code (257 + k
+// after k codes) reaches a power of two.
+int lsb_width_of_code(size_t k) {
+  if (k <= 255) return 9;
+  if (k <= 767) return 10;
+  if (k <= 1791) return 11;
+  return 12 + (k > 3839);
+}
+
+Bytes lsb_stream_of(const std::vector<uint32_t>& codes) {
+  LsbCodeWriter w;
+  size_t k = 0;
+  for (size_t i = 0; i < codes.size(); ++i) {
+    const uint32_t c = codes[i];
+    w.put(c, i == 0 ? 9 : lsb_width_of_code(k + 1));
+    k = (i == 0 || c == kClear) ? 0 : k + 1;
+  }
+  return w.finish();
+}
+
+TEST(LzwDecodeLsbFirst, Cases) {
+  const DecodeCase cases[] = {
+      {"literals", {kClear, 'a', 'b', 'c', kEnd}, 16, true, text("abc")},
+      {"table string", {kClear, 'a', 'b', 258, kEnd}, 16, true, text("abab")},
+      {"KwKwK from a table string", {kClear, 'a', 'b', 258, 260, kEnd}, 16, true, text("abababa")},
+      {"clear mid-stream redefines 258", {kClear, 'a', 'b', kClear, 'b', 'a', 258, kEnd}, 16, true, text("abbaba")},
+      {"code above the next free code", {kClear, 'a', 259, kEnd}, 16, false, text("a")},
+      {"missing end code", {kClear, 'a', 'b'}, 16, false, text("ab")},
+      {"table string passes capacity", {kClear, 'a', 'b', 258, kEnd}, 3, false, text("aba")},
+  };
+  for (const DecodeCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Bytes in = lsb_stream_of(c.codes);
+    GuardedBuffer out(c.capacity);
+    size_t written = 12345;
+    EXPECT_EQ(lzw_decode_lsb_first(in.data(), in.size(), out.data(), c.capacity, &written), c.ok);
+    EXPECT_EQ(written, c.expected.size());
+    EXPECT_EQ(out.first(written), c.expected);
+    EXPECT_TRUE(out.guard_intact());
+  }
+  // The same codes packed MSB first are not the same stream.
+  const Bytes msb = stream_of({kClear, 'a', 'b', 258, kEnd});
+  Bytes out(16);
+  size_t written = 0;
+  EXPECT_FALSE(lzw_decode_lsb_first(msb.data(), msb.size(), out.data(), out.size(), &written) && written == 4 &&
+               Bytes(out.begin(), out.begin() + 4) == text("abab"));
+}
+
+// Widths spelled out as for the MSB-first form, each step one code later.
+TEST(LzwDecodeLsbFirst, WidthGrowsAtThePowerOfTwo) {
+  LsbCodeWriter w;
+  Bytes expected;
+  w.put(kClear, 9);
+  for (int k = 1; k <= 1791; ++k) {
+    const uint8_t b = static_cast<uint8_t>(k * 7);
+    w.put(b, k <= 255 ? 9 : k <= 767 ? 10 : 11);
+    expected.push_back(b);
+  }
+  w.put(258, 12);
+  expected.push_back(7);
+  expected.push_back(14);
+  w.put(kClear, 12);
+  w.put('z', 9);
+  expected.push_back('z');
+  w.put(kEnd, 9);
+  const Bytes in = w.finish();
+  Bytes out(expected.size());
+  size_t written = 0;
+  ASSERT_TRUE(lzw_decode_lsb_first(in.data(), in.size(), out.data(), out.size(), &written));
+  EXPECT_EQ(written, expected.size());
+  EXPECT_EQ(out, expected);
+}
+
+// The KwKwK chain at the LSB-first widths stays within that form's bound and comes close to it;
+// the truncated stream fails at every length.
+TEST(LzwDecodeLsbFirst, MaxExpansionAndTruncation) {
+  for (const size_t n : {size_t{3}, size_t{100}, size_t{1000}, size_t{5000}}) {
+    SCOPED_TRACE(n);
+    LsbCodeWriter w;
+    w.put(kClear, 9);
+    size_t bits = 9;
+    uint64_t expected = 0;
+    for (size_t k = 1;; ++k) {
+      const int width = lsb_width_of_code(k);
+      if (bits + static_cast<size_t>(width) > n * 8) break;
+      w.put(k == 1 ? 'a' : static_cast<uint32_t>(256 + k), width);
+      bits += static_cast<size_t>(width);
+      expected += k;
+    }
+    Bytes in = w.finish();
+    in.resize(n, 0);
+    Bytes out(expected);
+    size_t written = 0;
+    EXPECT_FALSE(lzw_decode_lsb_first(in.data(), in.size(), out.data(), out.size(), &written));
+    EXPECT_EQ(written, expected);
+    const uint64_t bound = lzw_lsb_first_max_expansion(n);
+    EXPECT_GE(bound, written);
+    EXPECT_LE(bound - written, written / 100 + 16);
+  }
+  const Bytes in = lsb_stream_of({kClear, 'a', 'b', 258, 260, 'c', kEnd});
+  Bytes out(64);
+  size_t written = 0;
+  ASSERT_TRUE(lzw_decode_lsb_first(in.data(), in.size(), out.data(), out.size(), &written));
+  for (size_t n = 0; n < in.size(); ++n) {
+    EXPECT_FALSE(lzw_decode_lsb_first(in.data(), n, out.data(), out.size(), &written)) << n;
+  }
+}
+
 TEST(LzwEncode, EmptyInputIsClearAndEnd) {
   Bytes out(lzw_encode_bound(0));
   size_t written = 0;
@@ -312,20 +445,25 @@ TEST(Lzw, MaxExpansionIsReachedByTheKwKwKChain) {
 TEST(Lzw, MaxExpansionCoversStreamsWithClears) {
   constexpr size_t kMaxBytes = 1000;
   constexpr size_t kBits = kMaxBytes * 8;
-  // best[b]: most bytes that clear-separated runs can write with b bits, each clear taking the
-  // least it can (9 bits).
-  std::vector<uint64_t> best(kBits + 1, 0);
-  for (size_t b = 0; b <= kBits; ++b) {
-    size_t cost = 9;
-    uint64_t triangle = 0;
-    for (size_t len = 1;; ++len) {
-      cost += static_cast<size_t>(width_of_code(len));
-      if (cost > b) break;
-      triangle += len;
-      best[b] = std::max(best[b], triangle + best[b - cost]);
+  for (const bool lsb : {false, true}) {
+    SCOPED_TRACE(lsb ? "LSB first" : "MSB first");
+    // best[b]: most bytes that clear-separated runs can write with b bits, each clear taking the
+    // least it can (9 bits).
+    std::vector<uint64_t> best(kBits + 1, 0);
+    for (size_t b = 0; b <= kBits; ++b) {
+      size_t cost = 9;
+      uint64_t triangle = 0;
+      for (size_t len = 1;; ++len) {
+        cost += static_cast<size_t>(lsb ? lsb_width_of_code(len) : width_of_code(len));
+        if (cost > b) break;
+        triangle += len;
+        best[b] = std::max(best[b], triangle + best[b - cost]);
+      }
+    }
+    for (size_t n = 0; n <= kMaxBytes; ++n) {
+      ASSERT_GE(lsb ? lzw_lsb_first_max_expansion(n) : lzw_max_expansion(n), best[n * 8]) << n;
     }
   }
-  for (size_t n = 0; n <= kMaxBytes; ++n) ASSERT_GE(lzw_max_expansion(n), best[n * 8]) << n;
 }
 
 TEST(Lzw, RoundTrips) {

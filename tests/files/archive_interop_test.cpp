@@ -2,6 +2,7 @@
 // zip and unzip, Python's zipfile, bsdtar.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "tests/files/archive_test_support.h"
@@ -42,6 +43,54 @@ TEST(ArchiveInterop, BsdtarZip) {
   ASSERT_EQ(b.status, 0) << b.out;
   ASSERT_EQ(arc(kActionExtract, f.dir / "b.zip", {"+*.*/+" + bs(f.dir / "out")}), 1) << base::last_error();
   expect_same_tree(f.src, f.dir / "out");
+}
+
+// Member names are the bytes the file system has, passed on unchanged both ways: UTF-8 names and
+// bytes that are no UTF-8 at all, in our own archives of both formats and in zips made by Info-ZIP
+// and Python (which marks UTF-8 names with flag bit 11).
+TEST(ArchiveInterop, NonAsciiMemberNamesPassUnchanged) {
+  TempDir dir;
+  const std::string src = dir / "src";
+  const char* names[] = {"caf\xC3\xA9.txt", "r\xC3\xA9sum\xC3\xA9 \xE2\x82\xAC/notes.txt", "\x82t\xE9.bin"};
+  for (const char* name : names) {
+    const std::string path = src + "/" + name;
+    make_dirs(path.substr(0, path.rfind('/')));
+    write_file(path, std::string(name) + " inside");
+    set_mtime(path, 1600000000);
+  }
+  const std::vector<std::string> stored = {"caf\xC3\xA9.txt", "r\xC3\xA9sum\xC3\xA9 \xE2\x82\xAC/notes.txt", "\x82t\xE9.bin"};
+  for (const char* format : {"kx", "zip"}) {
+    SCOPED_TRACE(format);
+    const std::string archive = dir / (std::string("n.") + format);
+    ASSERT_EQ(arc(kActionAddTree, archive, {all_under(src)}), 1) << base::last_error();
+    std::vector<std::string> listed = listed_names(archive);
+    for (std::string& n : listed) n = with_separator(n, '/');
+    std::sort(listed.begin(), listed.end());
+    std::vector<std::string> expected = stored;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(listed, expected);
+    const std::string out = dir / (std::string("out_") + format);
+    ASSERT_EQ(arc(kActionExtract, archive, {"+*.*/+" + bs(out)}), 1) << base::last_error();
+    expect_same_tree(src, out);
+    // One member chosen by its name.
+    const std::string one = dir / (std::string("one_") + format);
+    ASSERT_EQ(arc(kActionExtract, archive, {"+caf\xC3\xA9.txt/+" + bs(one)}), 1) << base::last_error();
+    EXPECT_TRUE(exists(one + "/caf\xC3\xA9.txt"));
+  }
+  const RunResult z = run({"zip", "-q", "-r", dir / "info.zip", "."}, src);
+  ASSERT_EQ(z.status, 0) << z.out;
+  ASSERT_EQ(arc(kActionExtract, dir / "info.zip", {"+*.*/+" + bs(dir / "info")}), 1) << base::last_error();
+  expect_same_tree(src, dir / "info");
+  const RunResult p = python(
+      "import zipfile\n"
+      "with zipfile.ZipFile('py.zip', 'w') as z:\n"
+      "  z.writestr('caf\\u00e9.txt', b'caf\\xc3\\xa9.txt inside')\n"
+      "assert int.from_bytes(open('py.zip', 'rb').read()[6:8], 'little') & 0x800\n",
+      dir.path());
+  ASSERT_EQ(p.status, 0) << p.out;
+  ASSERT_EQ(arc(kActionExtract, dir / "py.zip", {"+*.*/+" + bs(dir / "py")}), 1) << base::last_error();
+  const std::string inside = "caf\xC3\xA9.txt inside";
+  EXPECT_EQ(read_file(dir / "py/caf\xC3\xA9.txt"), Bytes(inside.begin(), inside.end()));
 }
 
 TEST(ArchiveInterop, ZipsWeWritePassUnzipTest) {

@@ -4,10 +4,13 @@
 // hostile coordinates; and golden hashes of whole frames for styles, thick pens and polygons.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstdio>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/graphics/clip.h"
@@ -95,6 +98,16 @@ class Draw : public testing::HeadlessSession {
       }
     }
     return p;
+  }
+  static std::set<std::pair<int32_t, int32_t>> lit_set(uint32_t colour) {
+    std::set<std::pair<int32_t, int32_t>> out;
+    const PaintBuffer& b = g_graphics.gwin.wmpaintdc;
+    for (int32_t y = 0; y < b.height; ++y) {
+      for (int32_t x = 0; x < b.width; ++x) {
+        if (back(x, y) == colour) out.insert({x, y});
+      }
+    }
+    return out;
   }
   static std::vector<std::pair<int32_t, int32_t>> lit() {
     std::vector<std::pair<int32_t, int32_t>> out;
@@ -386,6 +399,32 @@ TEST_F(Draw, ClearWindowResetsTextColourAndLineStyle) {
   EXPECT_EQ(get_colour(), 4);
 }
 
+TEST_F(Draw, ClearWindowPaintsThroughTheClip) {
+  const Point triangle[] = {{0, 0}, {40, 0}, {0, 40}};
+  struct Case {
+    const char* name;
+    int32_t on, x, y, w, h, n;
+    const Point* points;
+    bool (*cleared)(int32_t x, int32_t y);
+  };
+  const Case cases[] = {
+      {"rectangle 0,0,10,10", 1, 0, 0, 10, 10, 0, nullptr, [](int32_t x, int32_t y) { return x < 10 && y < 10; }},
+      {"triangle", 1, 0, 0, 100, 100, 3, triangle, [](int32_t x, int32_t y) { return x + y < 40; }},
+      {"no clip: the full clip region", 0, 0, 0, 0, 0, 0, nullptr,
+       [](int32_t x, int32_t y) { return x < 319 && y < 239; }},
+  };
+  for (const Case& c : cases) {
+    set_clip(1, 0, 0, 320, 240, 0, nullptr);
+    set_clip(0, 0, 0, 0, 0, 0, nullptr);  // the whole back buffer open, max x and max y included
+    fill_rectangle_rgb(0, 0, kWhite, 320, 240);
+    set_clip(c.on, c.x, c.y, c.w, c.h, c.n, c.points);
+    clear_window();
+    for (int32_t y = 0; y < 240; ++y) {
+      for (int32_t x = 0; x < 320; ++x) ASSERT_EQ(back(x, y), c.cleared(x, y) ? 0u : kWhite) << c.name << " " << x << "," << y;
+    }
+  }
+}
+
 TEST_F(Draw, OddStylesAndWidths) {
   struct Case {
     const char* name;
@@ -571,17 +610,26 @@ TEST_F(Draw, SetClipRepeatsAndPolygonsWithTheSameRectangle) {
   fill_rectangle(0, 0, 99, 99);
   EXPECT_EQ(painted(kWhite).count, 50 * 100) << "a polygon with the same rectangle still applies";
   const Point right_half[] = {{50, 0}, {100, 0}, {100, 100}, {50, 100}};
+  // Clearing paints through the clip: each step clears the window under the plain rectangle first.
+  const auto clear_all = [] {
+    set_clip(1, 0, 0, 100, 100, 0, nullptr);
+    clear_window();
+  };
+  clear_all();
   ASSERT_TRUE(set_clip(1, 0, 0, 100, 100, 4, right_half));
-  clear_window();
   fill_rectangle(0, 0, 99, 99);
   EXPECT_EQ(back(75, 5), kWhite);
   EXPECT_EQ(back(25, 5), 0u);
+  ASSERT_TRUE(set_clip(1, 0, 0, 100, 100, 4, left_half));
+  clear_window();
+  EXPECT_EQ(back(75, 5), kWhite) << "the same rectangle with a polygon replaces the polygon";
+  EXPECT_EQ(painted(kWhite).count, 50 * 100);
   ASSERT_TRUE(set_clip(1, 0, 0, 100, 100, 0, nullptr));
   clear_window();
   fill_rectangle(0, 0, 99, 99);
   EXPECT_EQ(painted(kWhite).count, 100 * 100) << "back to the plain rectangle";
+  clear_all();
   ASSERT_TRUE(set_clip(1, 60, 60, -20, -30, 0, nullptr));
-  clear_window();
   fill_rectangle(0, 0, 99, 99);
   const Painted p = painted(kWhite);
   EXPECT_EQ(p.count, 20 * 30) << "reversed edges put in order";
@@ -723,6 +771,150 @@ TEST_F(Draw, HostileCoordinatesStayInsideTheClip) {
   EXPECT_TRUE(set_clip(1, hi, hi, hi, hi, 4, huge));
   EXPECT_TRUE(set_clip(1, lo, hi, -1, lo, 0, nullptr));
   fill_rectangle(lo, lo, hi, hi);
+}
+
+// The behaviours the golden frames below show, each with its pixels worked out here from the
+// rules: dash patterns that run on around corners and along polylines, the closing pixel a thin
+// outline paints, thick polylines as unions of round-ended pens, and polygon outlines over fills.
+
+// The pixel patterns of the styles, in steps along the major axis from the figure's first point.
+std::vector<bool> style_pattern(int32_t style) {
+  std::vector<int> runs;
+  switch (style) {
+    case kStyleDash: runs = {18, 6}; break;
+    case kStyleDot: runs = {3, 3}; break;
+    case kStyleDashDot: runs = {9, 6, 3, 6}; break;
+    case kStyleDashDotDot: runs = {9, 3, 3, 3, 3, 3}; break;
+    default: runs = {1}; break;
+  }
+  std::vector<bool> pattern;
+  for (size_t r = 0; r < runs.size(); ++r) pattern.insert(pattern.end(), static_cast<size_t>(runs[r]), r % 2 == 0);
+  return pattern;
+}
+
+// The pixels of a walk along axis-parallel and 45-degree sides, one pixel per step, each side's
+// last pixel left to the next side; with `close_end` the walk's final point is painted as well.
+std::set<std::pair<int32_t, int32_t>> walk(const std::vector<Point>& corners, const std::vector<bool>& pattern,
+                                           bool close_end) {
+  std::set<std::pair<int32_t, int32_t>> on;
+  size_t k = 0;
+  for (size_t i = 0; i + 1 < corners.size(); ++i) {
+    const Point a = corners[i], b = corners[i + 1];
+    const int32_t sx = (b.x > a.x) - (b.x < a.x), sy = (b.y > a.y) - (b.y < a.y);
+    const int32_t steps = std::max(std::abs(b.x - a.x), std::abs(b.y - a.y)) + (close_end && i + 2 == corners.size() ? 1 : 0);
+    for (int32_t j = 0; j < steps; ++j, ++k) {
+      if (pattern[k % pattern.size()]) on.insert({a.x + sx * j, a.y + sy * j});
+    }
+  }
+  return on;
+}
+
+TEST_F(Draw, StyledFiguresRunTheirPatternOnAroundCorners) {
+  struct Figure {
+    const char* name;
+    std::vector<Point> corners;
+    bool rectangle;
+  };
+  const Figure figures[] = {
+      {"rectangle 10,10-40,20", {{10, 10}, {40, 10}, {40, 20}, {10, 20}, {10, 10}}, true},
+      {"polyline with a diagonal", {{10, 50}, {30, 50}, {50, 70}, {50, 90}, {20, 120}}, false},
+      {"one diagonal line", {{100, 10}, {130, 40}}, false},
+  };
+  for (int32_t style : {kStyleSolid, kStyleDash, kStyleDot, kStyleDashDot, kStyleDashDotDot}) {
+    for (const Figure& f : figures) {
+      clear_window();
+      set_line_style(style, 1);
+      set_colour(15);
+      if (f.rectangle) {
+        rectangle(f.corners[0].x, f.corners[0].y, f.corners[2].x, f.corners[2].y);
+      } else if (f.corners.size() == 2) {
+        line(f.corners[0].x, f.corners[0].y, f.corners[1].x, f.corners[1].y);
+      } else {
+        polyline(static_cast<int32_t>(f.corners.size()), f.corners.data());
+      }
+      EXPECT_EQ(lit_set(kWhite), walk(f.corners, style_pattern(style), true)) << f.name << " style " << style;
+    }
+  }
+}
+
+// The thick-pen rule: a pixel is painted when its sample point (the pixel's corner, moved half a
+// pixel down and right for even widths) lies nearer than w / 2 to some segment of the figure.
+// Exact, in doubled integer units: squared distance num / den against (w / 2)^2 = w^2 / 4.
+bool near_any_segment(const std::vector<Point>& p, int64_t w, int32_t x, int32_t y) {
+  const int64_t e = w % 2 == 0 ? 1 : 0;
+  const int64_t px = 2 * int64_t{x} + e, py = 2 * int64_t{y} + e;
+  for (size_t i = 0; i + 1 < p.size(); ++i) {
+    const int64_t ax = 2 * int64_t{p[i].x}, ay = 2 * int64_t{p[i].y};
+    const int64_t bx = 2 * int64_t{p[i + 1].x}, by = 2 * int64_t{p[i + 1].y};
+    const int64_t dx = bx - ax, dy = by - ay, len2 = dx * dx + dy * dy;
+    const int64_t t = (px - ax) * dx + (py - ay) * dy;
+    int64_t num = 0, den = 1;
+    if (len2 == 0 || t <= 0) {
+      num = (px - ax) * (px - ax) + (py - ay) * (py - ay);
+    } else if (t >= len2) {
+      num = (px - bx) * (px - bx) + (py - by) * (py - by);
+    } else {
+      const int64_t c = (px - ax) * dy - (py - ay) * dx;
+      num = c * c, den = len2;
+    }
+    if (num < w * w * den) return true;
+  }
+  return false;
+}
+
+TEST_F(Draw, ThickPolylinesAreUnionsOfRoundEndedPens) {
+  struct Case {
+    const char* name;
+    int32_t width;
+    std::vector<Point> corners;
+  };
+  const Case cases[] = {
+      {"bent, 5 wide", 5, {{20, 130}, {40, 200}, {55, 140}, {60, 220}}},
+      {"bent, 4 wide", 4, {{120, 20}, {150, 90}, {170, 30}, {230, 60}}},
+      {"rectangle, 6 wide", 6, {{150, 110}, {200, 110}, {200, 230}, {150, 230}, {150, 110}}},
+      {"one line, 3 wide", 3, {{250, 20}, {300, 33}}},
+      {"spike, 13 wide", 13, {{240, 100}, {300, 105}, {245, 104}}},
+  };
+  for (const Case& c : cases) {
+    clear_window();
+    set_line_style(kStyleSolid, c.width);
+    set_colour(15);
+    if (c.corners.size() == 2) {
+      line(c.corners[0].x, c.corners[0].y, c.corners[1].x, c.corners[1].y);
+    } else if (c.corners.size() == 5) {
+      rectangle(c.corners[0].x, c.corners[0].y, c.corners[2].x, c.corners[2].y);
+    } else {
+      polyline(static_cast<int32_t>(c.corners.size()), c.corners.data());
+    }
+    int count = 0;
+    for (int32_t y = 0; y < 239; ++y) {
+      for (int32_t x = 0; x < 319; ++x) {
+        const bool expected = near_any_segment(c.corners, c.width, x, y);
+        ASSERT_EQ(back(x, y) == kWhite, expected) << c.name << " at " << x << "," << y;
+        count += expected;
+      }
+    }
+    EXPECT_GT(count, 100) << c.name;
+  }
+}
+
+TEST_F(Draw, PolygonOutlinesRunTheirPatternOverTheFill) {
+  // The fill keeps the top-left convention (x 200..299, y 160..229); the dash-dot outline in colour
+  // 13 goes round from the first point, each side leaving its last pixel to the next.
+  const std::vector<Point> box = {{200, 160}, {300, 160}, {300, 230}, {200, 230}, {200, 160}};
+  const uint32_t fill = rgb(250, 250, 120), outline = pixel_colour(kPaletteMode, 13);
+  set_line_style(kStyleDashDot, 1);
+  filled_polygon(4, box.data(), 13, fill);
+  const auto on = walk(box, style_pattern(kStyleDashDot), false);
+  for (int32_t y = 150; y < 239; ++y) {
+    for (int32_t x = 190; x < 319; ++x) {
+      uint32_t expected = 0;
+      if (x >= 200 && x < 300 && y >= 160 && y < 230) expected = fill;
+      if (on.count({x, y})) expected = outline;
+      ASSERT_EQ(back(x, y), expected) << x << "," << y;
+    }
+  }
+  EXPECT_EQ(back(200, 160), outline) << "the walk starts on";
 }
 
 // Golden frames: whole headless frames after a scene, hashed. The table changes only on purpose;

@@ -47,6 +47,9 @@ TEST(ReadPcx, DecodesExactBytes) {
       {"16 colours: plane 0 bit gives index 1", pcx(8, 1, 4, 1, {0x80, 0x00, 0x00, 0x00}), Indexed4, {0x10, 0, 0, 0}},
       {"16 colours: each plane one bit", pcx(4, 1, 4, 1, {0x80, 0x40, 0x20, 0x10}), Indexed4, {0x12, 0x48}},
       {"run count 0 gives nothing", pcx(8, 1, 1, 1, {0xC0, 0x55, 0x66}), Mono1, {0x66}},
+      {"line shorter than the row: the rest 0", pcx(17, 2, 1, 2, {0x12, 0x34, 0xC2, 0x56}), Mono1,
+       {0x12, 0x34, 0, 0x56, 0x56, 0}},
+      {"16 colours, short plane lines", pcx(12, 1, 4, 1, {0xAA, 0x00, 0xAA, 0x00}), Indexed4, {0x50, 0x50, 0x50, 0x50, 0, 0}},
   };
   for (const DecodeCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -72,7 +75,7 @@ TEST(ReadPcx, RefusesAndReleases) {
       {"manufacturer", [] { Bytes f = pcx(8, 1, 1, 1, {0}); f[0] = 5; return f; }(), false},
       {"3 planes", pcx(8, 1, 3, 1, {0, 0, 0}), false},
       {"8 bits per pixel", [] { Bytes f = pcx(8, 1, 1, 8, Bytes(8, 0)); f[3] = 8; return f; }(), false},
-      {"bytes per line too few", pcx(17, 1, 1, 2, {0, 0}), false},
+      {"0 bytes per line", pcx(17, 1, 1, 0, {0, 0}), false},
       {"data far too short for the rows", pcx(8, 60000, 1, 1, {0xFF, 0x00}), false},
       {"x max below x min", [] { Bytes f = pcx(8, 1, 1, 1, {0}); base::store_u16le(f.data() + 4, 100); return f; }(), false},
       {"header cut", [] { Bytes f = pcx(8, 1, 1, 1, {0}); f.resize(100); return f; }(), false},

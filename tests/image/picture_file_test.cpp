@@ -73,6 +73,40 @@ std::vector<DecodeCase> decode_cases() {
       }
     }
   }
+  // The flavours of today's files. `codings` x byte orders for each kind.
+  const auto add_tiff = [&](const std::string& kind, int32_t format, std::vector<const char*> codings, bool with_alpha = false) {
+    for (const char* coding : codings) {
+      for (const char* order : {"ii", "mm"}) {
+        const std::string stem = "tiff_" + kind + "_" + coding + "_" + order;
+        cases.push_back({stem + ".tif", format, false, 0});
+        if (with_alpha) cases.push_back({stem + "_on_white.tif", format, true, 1});
+      }
+    }
+  };
+  // 16-bit colour maps of values that are not multiples of 256, and old-style LZW strips: what
+  // libtiff's RGBA reader gives.
+  cases.push_back({"tiff_palette8_map16_none_ii.tif", Indexed8, false, 0});
+  cases.push_back({"tiff_palette8_map16_lzw_mm.tif", Indexed8, false, 0});
+  cases.push_back({"tiff_gray8_oldlzw_ii.tif", Gray8, false, 0});
+  cases.push_back({"tiff_rgb_oldlzw_ii.tif", Rgb32, false, 0});
+  cases.push_back({"tiff_palette8_oldlzw_ii.tif", Indexed8, false, 0});
+  add_tiff("gray8", Gray8, {"deflate", "deflate_predictor"});
+  add_tiff("rgb", Rgb32, {"deflate", "deflate_predictor"});
+  add_tiff("palette8", Indexed8, {"deflate"});
+  cases.push_back({"tiff_rgb_olddeflate_ii.tif", Rgb32, false, 0});
+  for (const char* kind : {"gray16", "whiteiszero16", "rgb16"}) {
+    add_tiff(kind, std::string(kind) == "rgb16" ? Rgb32 : Gray8, {"none", "lzw", "lzw_predictor", "deflate_predictor"});
+  }
+  const std::pair<const char*, int32_t> tiled_kinds[] = {{"gray1", Mono1}, {"gray4", Gray4},       {"gray8", Gray8},
+                                                          {"palette8", Indexed8}, {"rgb", Rgb32}, {"rgb16", Rgb32}};
+  for (const auto& [kind, format] : tiled_kinds) {
+    add_tiff(std::string(kind) + "_tiled", format, {"none", "lzw", "deflate", "packbits"});
+  }
+  add_tiff("rgba8", Rgb32, {"none", "lzw", "deflate"}, true);
+  add_tiff("rgba16", Rgb32, {"none", "lzw", "deflate"}, true);
+  add_tiff("grayalpha8", Gray8, {"none", "lzw", "deflate"}, true);
+  add_tiff("grayalpha16", Gray8, {"none", "lzw", "deflate"}, true);
+  cases.push_back({"tiff_imagemagick_rgba.tif", Rgb32, false, 0});
   return cases;
 }
 
@@ -119,6 +153,8 @@ TEST(LoadPicture, ReportsResolutionByFormat) {
       {"tiff_unit1.tif", 0, 0},                 // unit "none"
       {"tiff_unit2.tif", 300, 150},             // inch
       {"tiff_unit3.tif", 762, 381},             // centimetre x 2.54
+      {"tiff_unit2_mm.tif", 300, 150},          // the same, big-endian: rationals in the file's order
+      {"tiff_unit3_mm.tif", 762, 381},
       {"tiff_gray8_none_ii.tif", 0, 0},         // no unit at all
       {"jpeg_rgb_unit1.jpg", 300, 200},         // dots per inch
       {"jpeg_rgb_unit2.jpg", 254, 101.6f},      // dots per centimetre x 2.54

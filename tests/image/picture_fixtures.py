@@ -326,14 +326,21 @@ def make_pcx():
 
 
 # ---------------------------------------------------------------- TIFF
-def tiff(bits, photometric, rows, colour_map=None, rows_per_strip=8, resolution=None):
-    """Uncompressed little-endian TIFF; tiffcp makes the other layouts from it."""
+def tiff(bits, photometric, rows, colour_map=None, rows_per_strip=8, resolution=None, alpha=0, code=None):
+    """Little-endian TIFF, uncompressed unless `code` (compression number, strip coder) is given;
+    tiffcp makes the other layouts from it. `alpha` samples (after the colour ones in each pixel
+    tuple) are declared unassociated alpha."""
     h, w = len(rows), len(rows[0])
-    samples_per_pixel = 3 if photometric == 2 else 1
+    samples_per_pixel = (3 if photometric == 2 else 1) + alpha
+
+    def row_bytes(row):
+        values = list(v for px in row for v in (px if samples_per_pixel > 1 else (px,)))
+        return b"".join(struct.pack("<H", v) for v in values) if bits == 16 else pack(values, bits)
     strips = []
     for s in range(0, h, rows_per_strip):
-        strips.append(b"".join(pack(list(v for px in row for v in (px if samples_per_pixel == 3 else (px,))), bits)
-                               for row in rows[s:s + rows_per_strip]))
+        strips.append(b"".join(row_bytes(row) for row in rows[s:s + rows_per_strip]))
+    if code:
+        strips = [code[1](strip) for strip in strips]
     entries = []
     extra = bytearray()
     base = 8
@@ -351,10 +358,13 @@ def tiff(bits, photometric, rows, colour_map=None, rows_per_strip=8, resolution=
     counts_at = at()
     extra += b"".join(struct.pack("<I", len(s)) for s in strips)
     bits_at = at()
-    extra += struct.pack("<HHH", bits, bits, bits)
+    extra += struct.pack("<" + "H" * samples_per_pixel, *([bits] * samples_per_pixel))
     entries += [(256, 4, 1, w), (257, 4, 1, h)]
-    entries.append((258, 3, 3, bits_at) if samples_per_pixel == 3 else (258, 3, 1, bits))
-    entries += [(259, 3, 1, 1), (262, 3, 1, photometric)]
+    entries.append((258, 3, samples_per_pixel, bits_at) if samples_per_pixel > 2 else
+                   (258, 3, samples_per_pixel, bits if samples_per_pixel == 1 else bits | bits << 16))
+    entries += [(259, 3, 1, code[0] if code else 1), (262, 3, 1, photometric)]
+    if alpha:
+        entries.append((338, 3, 1, 2))
     entries.append((273, 4, len(strips), offsets_at if len(strips) > 1 else offsets[0]))
     entries += [(277, 3, 1, samples_per_pixel), (278, 4, 1, rows_per_strip)]
     entries.append((279, 4, len(strips), counts_at if len(strips) > 1 else len(strips[0])))
@@ -406,10 +416,182 @@ def make_tiff():
     ref_pillow("tiff_rgb_lzw_predictor_mm", path("tiff_rgb_lzw_predictor_mm.tif"))
     run("/usr/bin/tiffcp", "-c", "lzw", "-s", "-r", "23", path("tiff_gray8_none_ii.tif"), path("tiff_gray8_lzw_one_strip_ii.tif"))
     ref_pillow("tiff_gray8_lzw_one_strip_ii", path("tiff_gray8_lzw_one_strip_ii.tif"))
-    # Resolution units: 2 inch, 3 centimetre, 1 none.
+    # Resolution units: 2 inch, 3 centimetre, 1 none; big-endian copies from tiffcp, so that the
+    # rationals are read in the file's byte order.
     for unit in (1, 2, 3):
         with open(path("tiff_unit%d.tif" % unit), "wb") as f:
             f.write(tiff(8, 1, [[0] * 4] * 3, resolution=(300, 150, unit)))
+    for unit in (2, 3):
+        run("/usr/bin/tiffcp", "-B", path("tiff_unit%d.tif" % unit), path("tiff_unit%d_mm.tif" % unit))
+
+
+def lzw_old_style(data):
+    """LZW as TIFF files before 6.0 have it: clear code first, codes packed least significant bit
+    first, each width used up to the power of two itself (one code later than TIFF 6.0)."""
+    out = bytearray()
+    acc, count = 0, 0
+    state = {"width": 9, "next": 258, "previous": False}
+
+    def emit(code):
+        nonlocal acc, count
+        acc |= code << count
+        count += state["width"]
+        while count >= 8:
+            out.append(acc & 255)
+            acc >>= 8
+            count -= 8
+        # The decoder's view: it defines an entry one code late and widens at the power of two.
+        if code == 256:
+            state.update(width=9, next=258, previous=False)
+            return
+        if state["previous"]:
+            state["next"] += 1
+            if state["next"] == 1 << state["width"]:
+                state["width"] += 1
+        state["previous"] = True
+
+    emit(256)
+    table = {bytes([i]): i for i in range(256)}
+    next_code = 258
+    w = b""
+    for byte in data:
+        wc = w + bytes([byte])
+        if wc in table:
+            w = wc
+            continue
+        emit(table[w])
+        table[wc] = next_code
+        next_code += 1
+        w = bytes([byte])
+        if next_code == 4094:
+            emit(256)
+            table = {bytes([i]): i for i in range(256)}
+            next_code = 258
+    if w:
+        emit(table[w])
+    emit(257)
+    if count:
+        out.append(acc & 255)
+    return bytes(out)
+
+
+def ref_libtiff(name, file):
+    """The pixels libtiff's own RGBA reader gives (tiff2rgba, alpha left out)."""
+    rgba = path(name + "_libtiff.tif")
+    run("/usr/bin/tiff2rgba", "-c", "none", "-n", file, rgba)
+    write_ref(name, Image.open(rgba).convert("RGB").tobytes())
+    os.remove(rgba)
+
+
+def set_compression_tag(file, value):
+    """Rewrites the compression field of a little-endian file's first directory in place."""
+    with open(file, "r+b") as f:
+        data = bytearray(f.read())
+        assert data[:2] == b"II"
+        directory = struct.unpack_from("<I", data, 4)[0]
+        for i in range(struct.unpack_from("<H", data, directory)[0]):
+            entry = directory + 2 + 12 * i
+            if struct.unpack_from("<H", data, entry)[0] == 259:
+                struct.pack_into("<H", data, entry + 8, value)
+        f.seek(0)
+        f.write(data)
+
+
+def make_tiff_today():
+    """The flavours files have today, each checked against libtiff's decoding of the same file
+    (through Pillow or tiff2rgba) or, where the reduction to 8 bits and the flattening are this
+    reader's own rules, against the samples the file was written from."""
+    gray8 = [[px[0] for px in row] for row in samples(1, 8)]
+    rgb8 = samples(3, 8)
+    # Colour maps of 16-bit values that are not multiples of 256 (GraphicsMagick writes such).
+    pal = [(rng.randrange(65536), rng.randrange(65536), rng.randrange(65536)) for _ in range(256)]
+    cmap = [c[i] for i in range(3) for c in pal]
+    source = path("tiff_palette8_map16_none_ii.tif")
+    with open(source, "wb") as f:
+        f.write(tiff(8, 3, gray8, cmap))
+    ref_libtiff("tiff_palette8_map16_none_ii", source)
+    run("/usr/bin/tiffcp", "-B", "-c", "lzw", source, path("tiff_palette8_map16_lzw_mm.tif"))
+    ref_libtiff("tiff_palette8_map16_lzw_mm", path("tiff_palette8_map16_lzw_mm.tif"))
+    # Old-style LZW strips.
+    for kind, bits, photometric, rows, colour_map in (("gray8", 8, 1, gray8, None), ("rgb", 8, 2, rgb8, None),
+                                                      ("palette8", 8, 3, gray8, cmap)):
+        name = "tiff_%s_oldlzw_ii" % kind
+        with open(path(name + ".tif"), "wb") as f:
+            f.write(tiff(bits, photometric, rows, colour_map, code=(5, lzw_old_style)))
+        ref_libtiff(name, path(name + ".tif"))
+    # Deflate, with and without the predictor, in both byte orders; the old code 32946 as well.
+    for kind in ("gray8", "rgb", "palette8"):
+        for order in ("L", "B"):
+            for scheme, tag in (("zip", "deflate"), ("zip:2", "deflate_predictor")):
+                if kind == "palette8" and scheme == "zip:2":
+                    continue
+                name = "tiff_%s_%s_%s" % (kind, tag, "ii" if order == "L" else "mm")
+                run("/usr/bin/tiffcp", "-" + order, "-c", scheme, "-r", "8", path("tiff_%s_none_ii.tif" % kind),
+                    path(name + ".tif"))
+                ref_pillow(name, path(name + ".tif"))
+    run("/usr/bin/tiffcp", "-L", "-c", "zip", path("tiff_rgb_none_ii.tif"), path("tiff_rgb_olddeflate_ii.tif"))
+    set_compression_tag(path("tiff_rgb_olddeflate_ii.tif"), 32946)
+    ref_pillow("tiff_rgb_olddeflate_ii", path("tiff_rgb_olddeflate_ii.tif"))
+    # 16 bits per sample: the reference is every sample's high byte, as the PNG reader keeps it.
+    gray16 = [[px[0] for px in row] for row in samples(1, 16)]
+    rgb16 = samples(3, 16)
+    for kind, photometric, rows in (("gray16", 1, gray16), ("whiteiszero16", 0, gray16), ("rgb16", 2, rgb16)):
+        source = path("tiff_%s_none_ii.tif" % kind)
+        with open(source, "wb") as f:
+            f.write(tiff(16, photometric, rows))
+        top = [px if isinstance(px, tuple) else (px,) * 3 for row in rows for px in row]
+        expected = bytes((65535 - v if photometric == 0 else v) >> 8 for px in top for v in px)
+        write_ref("tiff_%s_none_ii" % kind, expected)
+        for scheme, tag in (("lzw", "lzw"), ("zip:2", "deflate_predictor"), ("lzw:2", "lzw_predictor"), ("none", "none")):
+            for order in ("L", "B"):
+                name = "tiff_%s_%s_%s" % (kind, tag, "ii" if order == "L" else "mm")
+                if name.endswith("none_ii"):
+                    continue
+                run("/usr/bin/tiffcp", "-" + order, "-c", scheme, "-r", "8", source, path(name + ".tif"))
+                write_ref(name, expected)
+    # Tiles of 16 x 16 over the 37 x 23 picture: partial tiles at the right and at the bottom.
+    for kind in ("gray1", "gray4", "gray8", "palette8", "rgb", "rgb16"):
+        for scheme, tag in (("none", "none"), ("lzw", "lzw"), ("zip", "deflate"), ("packbits", "packbits")):
+            for order in ("L", "B"):
+                name = "tiff_%s_tiled_%s_%s" % (kind, tag, "ii" if order == "L" else "mm")
+                run("/usr/bin/tiffcp", "-" + order, "-c", scheme, "-t", "-w", "16", "-l", "16",
+                    path("tiff_%s_none_ii.tif" % kind), path(name + ".tif"))
+                shutil.copy(path("tiff_%s_none_ii.rgb" % kind), path(name + ".rgb"))
+    # Pillow decodes the tiles through libtiff: the strip references must agree with it.
+    for kind in ("gray8", "rgb"):
+        name = "tiff_%s_tiled_lzw_mm" % kind
+        assert Image.open(path(name + ".tif")).convert("RGB").tobytes() == open(path(name + ".rgb"), "rb").read()
+    # Extra samples: RGBA and gray with alpha, 8 and 16 bits. Dropped, the colours are the
+    # samples'; flattened onto white, the samples composed as for PNG.
+    for kind, photometric, depth in (("rgba8", 2, 8), ("rgba16", 2, 16), ("grayalpha8", 1, 8), ("grayalpha16", 1, 16)):
+        colours = 3 if photometric == 2 else 1
+        rows = samples(colours + 1, depth)
+        # Some pixels fully transparent, some opaque, the rest in between.
+        top = (1 << depth) - 1
+        rows = [[px[:-1] + ((0, top)[x % 3 - 1] if x % 3 else px[-1],) for x, px in enumerate(row)] for row in rows]
+        source = path("tiff_%s_none_ii.tif" % kind)
+        with open(source, "wb") as f:
+            f.write(tiff(depth, photometric, rows, alpha=1))
+        dropped, on_white = bytearray(), bytearray()
+        for row in rows:
+            for px in row:
+                colour = px[:-1] if colours == 3 else px[:1] * 3
+                dropped += bytes(v >> (depth - 8) for v in colour)
+                on_white += bytes(int(composite(v, px[-1], top, top)) >> (depth - 8) for v in colour)
+        for scheme, tag in (("none", "none"), ("lzw", "lzw"), ("zip", "deflate")):
+            for order in ("L", "B"):
+                name = "tiff_%s_%s_%s" % (kind, tag, "ii" if order == "L" else "mm")
+                if name != "tiff_%s_none_ii" % kind:
+                    run("/usr/bin/tiffcp", "-" + order, "-c", scheme, "-r", "8", source, path(name + ".tif"))
+                write_ref(name, bytes(dropped))
+                write_ref(name + "_on_white", bytes(on_white))
+                os.link(path(name + ".tif"), path(name + "_on_white.tif"))
+    # libtiff (through Pillow) gives the same colours with the alpha dropped.
+    assert Image.open(path("tiff_rgba8_lzw_mm.tif")).convert("RGB").tobytes() == \
+        open(path("tiff_rgba8_lzw_mm.rgb"), "rb").read()
+    # One written by ImageMagick, with its own tags and alpha.
+    run("/usr/bin/convert", path("png_c6_d8.png"), "-compress", "zip", path("tiff_imagemagick_rgba.tif"))
+    ref_pillow("tiff_imagemagick_rgba", path("tiff_imagemagick_rgba.tif"))
 
 
 # ---------------------------------------------------------------- JPEG
@@ -451,5 +633,6 @@ make_png()
 make_bmp()
 make_pcx()
 make_tiff()
+make_tiff_today()
 make_jpeg()
 open(path(".complete"), "w").close()

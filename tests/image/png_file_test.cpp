@@ -62,7 +62,12 @@ TEST(ReadPng, AlphaOnABackgroundOrKept) {
   // Red, fully transparent; blue, opaque; gray 100 at half alpha.
   const Bytes rgba = {255, 0, 0, 0, 0, 0, 255, 255};
   const Bytes gray_alpha = {100, 0, 100, 255};
-  const uint32_t white = 0xFFFFFF;
+  const uint32_t white = 0xFFFFFF, mid_gray = colour_value(0x80, 0x80, 0x80), bluish = colour_value(0x20, 0x40, 0x60);
+  // 16 bits: fully transparent 1234 5678 9ABC, then opaque C8AB 64CD 32EF (high bytes 200, 100,
+  // 50); gray 1234 transparent, then 9A77 opaque (154). The background is a colour of 8-bit
+  // channels whatever the file's depth; gray pictures take its brightness (30 R + 59 G + 11 B) / 100.
+  const Bytes rgba16 = {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0, 0, 0xC8, 0xAB, 0x64, 0xCD, 0x32, 0xEF, 0xFF, 0xFF};
+  const Bytes gray_alpha16 = {0x12, 0x34, 0, 0, 0x9A, 0x77, 0xFF, 0xFF};
   struct Case {
     const char* name;
     Bytes png;
@@ -73,6 +78,14 @@ TEST(ReadPng, AlphaOnABackgroundOrKept) {
       {"RGBA kept", make_png(2, 1, 8, 6, {rgba}), nullptr, {255, 0, 0, 0, 0, 0, 255, 255}},
       {"gray alpha on white", make_png(2, 1, 8, 4, {gray_alpha}), &white, {255, 100}},
       {"gray alpha dropped", make_png(2, 1, 8, 4, {gray_alpha}), nullptr, {100, 100}},
+      {"16-bit RGBA on white", make_png(2, 1, 16, 6, {rgba16}), &white, {255, 255, 255, 0, 200, 100, 50, 0}},
+      {"16-bit RGBA on 808080", make_png(2, 1, 16, 6, {rgba16}), &mid_gray, {128, 128, 128, 0, 200, 100, 50, 0}},
+      {"16-bit RGBA on 204060", make_png(2, 1, 16, 6, {rgba16}), &bluish, {0x20, 0x40, 0x60, 0, 200, 100, 50, 0}},
+      {"16-bit RGBA kept", make_png(2, 1, 16, 6, {rgba16}), nullptr, {0x12, 0x56, 0x9A, 0, 200, 100, 50, 255}},
+      {"16-bit gray alpha on white", make_png(2, 1, 16, 4, {gray_alpha16}), &white, {255, 154}},
+      {"16-bit gray alpha on 808080", make_png(2, 1, 16, 4, {gray_alpha16}), &mid_gray, {128, 154}},
+      {"16-bit gray alpha on 204060", make_png(2, 1, 16, 4, {gray_alpha16}), &bluish, {57, 154}},
+      {"16-bit gray alpha dropped", make_png(2, 1, 16, 4, {gray_alpha16}), nullptr, {0x12, 154}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -237,6 +250,44 @@ TEST(WritePng, EveryFormatByTheTableReadBackAndByPillow) {
   for (const std::string& f : files) command += " " + quote(f);
   ASSERT_EQ(shell(command), 0);
   for (size_t i = 0; i < files.size(); ++i) EXPECT_EQ(read_bytes(files[i] + ".rgb"), expected[i]) << files[i];
+}
+
+TEST(WritePng, PalettesCoverEveryIndexThePixelsUse) {
+  // Indices past the image's palette get black entries, so the file is valid and reads back the
+  // same indices; a nibble past an odd width is no pixel.
+  const uint32_t two[2] = {colour_value(10, 20, 30), colour_value(200, 100, 50)};
+  struct Case {
+    const char* name;
+    int32_t format;
+    int32_t width;
+    Bytes row;  // as stored
+    size_t entries;
+  } const cases[] = {
+      {"index 5 in the middle", Indexed8, 4, {0, 5, 1, 0}, 6},
+      {"index 5 in the last column", Indexed8, 4, {0, 1, 0, 5}, 6},
+      {"indices within the palette", Indexed8, 4, {0, 1, 1, 0}, 2},
+      {"Indexed4: index 9", Indexed4, 5, {0x09, 0x10, 0x00}, 10},
+      {"Indexed4: the nibble past the width", Indexed4, 5, {0x01, 0x10, 0x0F}, 2},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Image img{};
+    ASSERT_TRUE(image_allocate(&img, c.format, c.width, 1, 2, two, 0, 0));
+    std::memcpy(img.pixels, c.row.data(), c.row.size());
+    const std::string file = dir / "p.png";
+    ASSERT_EQ(save_png(&img, file.c_str(), 0, 0), 1) << base::last_error();
+    const Bytes plte = chunk_of(read_bytes(file), "PLTE");
+    ASSERT_EQ(plte.size(), 3 * c.entries);
+    EXPECT_EQ(Bytes(plte.begin(), plte.begin() + 6), (Bytes{10, 20, 30, 200, 100, 50}));
+    for (size_t i = 6; i < plte.size(); ++i) EXPECT_EQ(plte[i], 0) << "entry " << i / 3 << " is black";
+    Image back{};
+    float res[2];
+    ASSERT_EQ(read_png(res, &back, file.c_str(), nullptr), 1) << base::last_error();
+    EXPECT_EQ(raw_of(back), raw_of(img));
+    image_free(&back);
+    image_free(&img);
+  }
 }
 
 TEST(WritePng, ResolutionAsPixelsPerMetre) {

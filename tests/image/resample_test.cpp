@@ -4,6 +4,7 @@
 // the brightness adjustment of whole images.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -81,7 +82,11 @@ TEST(Resample, TrueColourBrightness) {
       {colour_value(101, 3, 255), -0.5, colour_value(51, 2, 128)},
       {colour_value(10, 20, 30), 0.1, colour_value(11, 22, 33)},
       {colour_value(10, 20, 30), 0, colour_value(10, 20, 30)},
-      {colour_value(10, 20, 30), 5, colour_value(20, 40, 60)},  // brightness is held to -1..1
+      {colour_value(10, 20, 30), 5, colour_value(60, 120, 180)},  // any k: c x 6
+      {colour_value(0x32, 0x32, 0x32), 2, colour_value(0x96, 0x96, 0x96)},
+      {colour_value(100, 200, 0), 2, colour_value(255, 255, 0)},
+      {colour_value(100, 200, 30), -1.5, colour_value(0, 0, 0)},
+      {colour_value(10, 20, 30), std::nan(""), colour_value(10, 20, 30)},  // NaN changes nothing
   };
   for (const Case& c : cases) {
     Owned src, dst;
@@ -155,6 +160,23 @@ TEST(Resample, MonoDestinationsGetABlackAndWhitePalette) {
   EXPECT_EQ(dst.img.palette[1], kWhite);
   EXPECT_EQ(pixel(dst.img, 0, 0), 1u);
   EXPECT_EQ(pixel(dst.img, 1, 0), 0u) << "level 31 of 64 rounds down";
+  // Dithered: gray 128 is level 32 of 64, so 1 where the Bayer value is below 32 (the first row
+  // 0, 32, 8, 40, 2, 34, 10, 42).
+  Owned flat, dithered;
+  ASSERT_TRUE(image_allocate(&flat.img, Rgb32, 8, 1, 0, nullptr, 0, 0));
+  image_fill_rgb(&flat.img, gray(128));
+  ASSERT_TRUE(resample(&dithered.img, &flat.img, kDrawMono, Mono1, 0, 0));
+  EXPECT_EQ(dithered.img.pixels[0], 0xAA);
+}
+
+TEST(Resample, ComputedGrayWithBrightnessIntoSixteenLevels) {
+  // Gray 100 with k = 0.3: 10,000 x 0.7 + 25,500 x 0.3 = 14,650, level 15 x 64 x 14,650 / 25,500
+  // = 551 sixty-fourths, which rounds to 9.
+  Owned src, dst;
+  ASSERT_TRUE(image_allocate(&src.img, Rgb32, 1, 1, 0, nullptr, 0, 0));
+  image_set_pixel(&src.img, 0, 0, gray(100));
+  ASSERT_TRUE(resample(&dst.img, &src.img, kDrawGray, Gray4, 0, 0, 0.3));
+  EXPECT_EQ(pixel(dst.img, 0, 0), 9u);
 }
 
 TEST(Resample, IndexedDestinationsMatchOrDither) {
@@ -274,6 +296,23 @@ TEST(AdjustBrightness, IndexedPalettes) {
   ASSERT_EQ(plain.img.paletteCount, 256);
   EXPECT_EQ(plain.img.palette[15], colour_value(128, 128, 128));
   EXPECT_EQ(graphics::palette_entry(15).red, 63);
+}
+
+TEST(AdjustBrightness, PalettesAndPixelsFollowOneRule) {
+  // floor(c * (1 + k) + 0.5) held to 0..255, for any k, whether c sits in a palette or a pixel.
+  for (double k : {2.0, 5.0, -0.3, -1.0, -2.0, 0.3, 300.0, -1e300}) {
+    const uint32_t colour = colour_value(0x32, 0x80, 0xFF);
+    Owned indexed, rgb;
+    ASSERT_TRUE(image_allocate(&indexed.img, Indexed8, 1, 1, 1, &colour, 0, 0));
+    ASSERT_TRUE(image_allocate(&rgb.img, Rgb32, 1, 1, 0, nullptr, 0, 0));
+    image_set_pixel(&rgb.img, 0, 0, colour);
+    ASSERT_TRUE(image_adjust_brightness(&indexed.img, k));
+    ASSERT_TRUE(image_adjust_brightness(&rgb.img, k));
+    const auto channel = [k](double c) { return static_cast<uint32_t>(std::clamp(std::floor(c * (1 + k) + 0.5), 0.0, 255.0)); };
+    const uint32_t expected = colour_value(channel(0x32), channel(0x80), channel(0xFF));
+    EXPECT_EQ(indexed.img.palette[0], expected) << k;
+    EXPECT_EQ(pixel(rgb.img, 0, 0), expected) << k;
+  }
 }
 
 TEST(AdjustBrightness, TrueColourAndOthers) {
