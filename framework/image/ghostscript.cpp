@@ -19,6 +19,7 @@
 #include "framework/files/temp.h"
 #include "framework/image/converter.h"
 #include "framework/image/picture_file.h"
+#include "framework/image/picture_limits.h"
 #include "platform/system/environment.h"
 #include "platform/system/fs.h"
 #include "platform/system/process.h"
@@ -326,7 +327,9 @@ int document_render(GhostscriptDocument* doc, int32_t page, Image* img, int32_t 
   if (!ghostscript_available()) return fail("Ghostscript is not installed");
   if (!doc || !img || page < 0 || static_cast<size_t>(page) >= doc->pages.size()) return fail("no such page");
   const PageBox box = doc->pages[static_cast<size_t>(page)];
-  if (box.width == 0 || box.height == 0) return fail("the page is empty");
+  if (!(box.width > 0 && box.height > 0 && std::isfinite(box.width) && std::isfinite(box.height))) {
+    return fail("the page is empty");
+  }
   if (width <= 0 || height <= 0) return fail("no size to render at");
   if (!make_temporary_copy(doc)) return fail("cannot copy the document to a temporary file");
   if (colour_kind == 0) return 1;
@@ -338,12 +341,19 @@ int document_render(GhostscriptDocument* doc, int32_t page, Image* img, int32_t 
     job_add_argument(&job, "-dTextAlphaBits=4");
     job_add_argument(&job, "-dGraphicsAlphaBits=4");
   }
-  if (box.width / box.height >= static_cast<float>(width) / static_cast<float>(height)) {
-    height = static_cast<int32_t>(std::floor(width * box.height / box.width + 0.5));
+  // In double, checked before any conversion: the page boxes come from what the document made
+  // Ghostscript report, so any size may stand there.
+  double w = width, h = height;
+  if (box.width / box.height >= w / h) {
+    h = std::floor(w * box.height / box.width + 0.5);
   } else {
-    width = static_cast<int32_t>(std::floor(height * box.width / box.height + 0.5));
+    w = std::floor(h * box.width / box.height + 0.5);
   }
-  if (width <= 0 || height <= 0) return fail("the page is too narrow to render at that size");
+  if (!(w >= 1 && h >= 1 && w * h <= static_cast<double>(kMaxPicturePixels))) {
+    return fail("the page cannot be rendered at that size");
+  }
+  width = static_cast<int32_t>(w);
+  height = static_cast<int32_t>(h);
   if (resolution == 0) resolution = static_cast<float>(width / (box.width / 25.4));
   job_add_formatted_argument(&job, "-g%dx%d", width, height);
   job_add_formatted_argument(&job, "-r%g", static_cast<double>(resolution));

@@ -3,6 +3,7 @@
 // the external converter (framework/image/ghostscript.h, converter.h).
 #include "framework/image/picture_file.h"
 
+#include <cmath>
 #include <string>
 #include <string_view>
 
@@ -66,9 +67,15 @@ int load_jpeg(Image* img, const char* path, Resolution* res, const uint32_t*) {
 int load_document(Image* img, const char* path, Resolution* res, const uint32_t*) {
   GhostscriptDocument doc;
   if (!document_measure(&doc, path)) return 0;
-  const PageBox& page = doc.pages.front();
-  const int ok = document_render(&doc, 0, img, static_cast<int32_t>(page.width / 25.4 * 75),
-                                 static_cast<int32_t>(page.height / 25.4 * 75), 0, 4, false);
+  // The box is what the document made Ghostscript report: sizes beyond any picture are refused.
+  const double width = std::trunc(doc.pages.front().width / 25.4 * 75);
+  const double height = std::trunc(doc.pages.front().height / 25.4 * 75);
+  if (!(width >= 1 && height >= 1 && width * height <= static_cast<double>(kMaxPicturePixels))) {
+    document_free(&doc);
+    return fail("the document's first page has no size a picture can have");
+  }
+  const int ok =
+      document_render(&doc, 0, img, static_cast<int32_t>(width), static_cast<int32_t>(height), 0, 4, false);
   document_free(&doc);
   if (!ok) return 0;
   *res = Resolution{75, 75};

@@ -222,6 +222,30 @@ TEST_F(Ghostscript, ADocumentCannotWriteOrDeleteFiles) {
   EXPECT_EQ(listing.out, "hostile.ps\nkeep.txt\n");
 }
 
+TEST_F(Ghostscript, PageBoxesADocumentForgesFailCleanly) {
+  // The document writes bbox lines of its own to standard error before its real page.
+  const std::string path = write_file(
+      dir / "forged.ps",
+      "%!PS\n(%stderr) (w) file dup (%%HiResBoundingBox: 0 0 1e30 1\\n) writestring\n"
+      "dup (%%HiResBoundingBox: nan 0 nan 5\\n) writestring dup (%%HiResBoundingBox: 0 0 -72 72\\n) writestring\n"
+      "flushfile 1 0 0 setrgbcolor 0 0 72 72 rectfill showpage\n");
+  GhostscriptDocument doc;
+  ASSERT_EQ(document_measure(&doc, path.c_str()), 1);
+  ASSERT_EQ(doc.pages.size(), 4u);
+  Image img{};
+  // The first three boxes have no size a picture can have; the fourth names a fourth page the
+  // document does not have, so Ghostscript writes no TIFF.
+  for (int32_t page = 0; page < 4; ++page) {
+    SCOPED_TRACE(page);
+    EXPECT_EQ(document_render(&doc, page, &img, 100, 100, 0, 4, false), 0);
+    EXPECT_EQ(img.pixels, nullptr);
+  }
+  const std::string copy = doc.temporary;
+  document_free(&doc);
+  EXPECT_FALSE(exists(copy + ".tif"));
+  EXPECT_EQ(load_picture(&img, path.c_str(), nullptr, nullptr, nullptr, nullptr), 0) << "its first page is forged";
+}
+
 TEST_F(Ghostscript, WithoutTheLibraryEverythingFails) {
   const std::string path = write_file(dir / "page.pdf", pdf_page(100, 100));
   GhostscriptDocument doc;
