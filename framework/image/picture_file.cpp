@@ -1,7 +1,9 @@
 // The picture loader: one table from extension to reader, each reader turning its format's
-// resolution into dots per inch. The document and converter rows wait for the converters.
+// resolution into dots per inch. Documents go through Ghostscript, every other extension through
+// the external converter (framework/image/ghostscript.h, converter.h).
 #include "framework/image/picture_file.h"
 
+#include <cmath>
 #include <string>
 #include <string_view>
 
@@ -9,6 +11,10 @@
 #include "framework/base/bytes.h"
 #include "framework/base/error.h"
 #include "framework/files/path.h"
+#include "framework/image/converter.h"
+#include "framework/image/ghostscript.h"
+#include "platform/system/fs.h"
+#include "platform/system/process.h"
 
 namespace lumra::image {
 namespace {
@@ -57,12 +63,36 @@ int load_jpeg(Image* img, const char* path, Resolution* res, const uint32_t*) {
   return read_jpeg(img, path, &res->x, &res->y);
 }
 
-int load_document(Image*, const char*, Resolution*, const uint32_t*) {
-  return fail("documents (PDF, PostScript) need Ghostscript rendering, which is not built yet");
+// The first page at 75 dots per inch in 24-bit colour, rendered through a temporary TIFF.
+int load_document(Image* img, const char* path, Resolution* res, const uint32_t*) {
+  GhostscriptDocument doc;
+  if (!document_measure(&doc, path)) return 0;
+  // The box is what the document made Ghostscript report: sizes beyond any picture are refused.
+  const double width = std::trunc(doc.pages.front().width / 25.4 * 75);
+  const double height = std::trunc(doc.pages.front().height / 25.4 * 75);
+  if (!(width >= 1 && height >= 1 && width * height <= static_cast<double>(kMaxPicturePixels))) {
+    document_free(&doc);
+    return fail("the document's first page has no size a picture can have");
+  }
+  const int ok =
+      document_render(&doc, 0, img, static_cast<int32_t>(width), static_cast<int32_t>(height), 0, 4, false);
+  document_free(&doc);
+  if (!ok) return 0;
+  *res = Resolution{75, 75};
+  return 1;
 }
 
-int load_through_converter(Image*, const char*, Resolution*, const uint32_t*) {
-  return fail("this picture format needs the external converter, which is not built yet");
+// The converter writes TMP.BMP into a folder of this process's own, removed again afterwards.
+int load_through_converter(Image* img, const char* path, Resolution* res, const uint32_t* background) {
+  std::string folder;
+  if (!converter_folder(&folder)) return 0;
+  const std::string bmp = folder + "TMP.BMP";
+  sys::remove_file(bmp.c_str());
+  int ok = run_converter("%s %s", sys::quote_argument(files::system_path(path)).c_str(),
+                         sys::quote_argument(bmp).c_str());
+  if (ok) ok = load_bmp(img, bmp.c_str(), res, background);
+  remove_temporary_folder(folder);
+  return ok;
 }
 
 struct PictureReader {

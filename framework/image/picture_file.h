@@ -1,6 +1,7 @@
 // Loading any supported picture by its extension, with its resolution in dots per inch, and the
-// save call of each format written. Documents (.pdf, .eps, .ps) and the other extensions, which go
-// through external converters, are not built yet: those loads fail with 0.
+// save call of each format written. Documents (.pdf, .eps, .ps) are rendered through Ghostscript
+// (first page, 75 dots per inch, Rgb32); every other extension goes through the external converter
+// to a BMP (framework/image/ghostscript.h, converter.h).
 #pragma once
 
 #include <cstdint>

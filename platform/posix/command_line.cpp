@@ -49,4 +49,24 @@ std::vector<std::string> split_arguments(const char* text) {
   return arguments;
 }
 
+std::string quote_argument(const std::string& argument) {
+  if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) return argument;
+  std::string quoted = "\"";
+  size_t backslashes = 0;
+  for (const char c : argument) {
+    if (c == '\\') {
+      ++backslashes;
+      continue;
+    }
+    // Backslashes count as themselves unless a quote follows: then each is doubled and the
+    // quote is escaped.
+    quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+    backslashes = 0;
+    quoted.push_back(c);
+  }
+  quoted.append(backslashes * 2, '\\');  // they stand before the closing quote
+  quoted.push_back('"');
+  return quoted;
+}
+
 }  // namespace lumra::sys

@@ -50,8 +50,8 @@ void note_ended(pid_t id) {
   g_children.ended.push_back(id);
 }
 
-// One look at a child, reaping it when it has ended.
-ChildState look(pid_t id) {
+// One look at a child, reaping it when it has ended (its exit code then in *exit_code when given).
+ChildState look(pid_t id, int* exit_code = nullptr) {
   if (ended_lately(id)) return ChildState::kEnded;
   int status = 0;
   pid_t r;
@@ -61,6 +61,7 @@ ChildState look(pid_t id) {
   if (r == 0) return ChildState::kRunning;
   if (r == id) {
     note_ended(id);
+    if (exit_code) *exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return ChildState::kEnded;
   }
   remove(&g_children.released, id);
@@ -103,13 +104,13 @@ void note_started(pid_t id) {
 
 }  // namespace children
 
-ChildState wait_child(uint32_t id, uint32_t timeout_ms) {
+ChildState wait_child(uint32_t id, uint32_t timeout_ms, int* exit_code) {
   children::reap_released();
   if (!valid_id(id)) return ChildState::kUnknown;
   const pid_t pid = static_cast<pid_t>(id);
   const uint64_t start = monotonic_ms();
   for (;;) {
-    const ChildState state = look(pid);
+    const ChildState state = look(pid, exit_code);
     const uint64_t spent = monotonic_ms() - start;
     if (state != ChildState::kRunning || spent >= timeout_ms) return state;
     sleep_ms(static_cast<uint32_t>(std::min<uint64_t>(kWaitStepMs, timeout_ms - spent)));

@@ -39,6 +39,11 @@ unsigned usable_cores();
 // Null or empty text gives no arguments.
 std::vector<std::string> split_arguments(const char* text);
 
+// One argument written by those rules so that split_arguments gives it back unchanged: as it is
+// when it holds no blank, tab or double quote and is not empty, otherwise in double quotes with
+// the backslashes before a quote (or before the closing quote) doubled and its quotes escaped.
+std::string quote_argument(const std::string& argument);
+
 // The file to start for a program name: the name as it is when it names a regular file that can
 // be opened for reading; otherwise, for a name without "/", the first executable regular file of
 // that name in the folders of $PATH (the system's default folders when $PATH is unset). Fails
@@ -77,8 +82,10 @@ enum class ChildState : uint8_t {
 };
 
 // Waits up to timeout_ms (0: only looks) for a child of this process to end, and reaps it when it
-// has. The wait is a plain sleep: nothing else is serviced meanwhile.
-ChildState wait_child(uint32_t id, uint32_t timeout_ms);
+// has. The wait is a plain sleep: nothing else is serviced meanwhile. When this call reaps the
+// child and exit_code is given, *exit_code is the code it exited with, or -1 when a signal ended
+// it; a child reaped before (kEnded from memory) leaves *exit_code untouched.
+ChildState wait_child(uint32_t id, uint32_t timeout_ms, int* exit_code = nullptr);
 
 // Gives up waiting for a child: see the top of this file.
 void release_child(uint32_t id);

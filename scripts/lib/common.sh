@@ -16,6 +16,9 @@ LUMRA_PACKAGES=(
   # Reference tools of the picture tests: ImageMagick, tiffcp, cjpeg/djpeg, and Pillow for
   # /usr/bin/python3. The fixture generators stop with the missing package's name.
   imagemagick libtiff-tools libjpeg-turbo-progs python3-pil
+  # Ghostscript: libgs is loaded at run time by the picture loader; libgs-dev gives its interface
+  # header, ghostscript the interpreter's resources and fonts.
+  libgs-dev ghostscript
 )
 
 # Installs whatever of the given packages is missing: as root, or through sudo when it needs no

@@ -2,6 +2,7 @@
 // (exit 1), the info lines, conversion to each format written, and its place in the install.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -84,7 +85,7 @@ TEST(LumraPic, FailuresExitWithOneAndAReason) {
     const char* reason;
   } cases[] = {
       {{"info", dir / "missing.png"}, "Unable to open the file"},
-      {{"info", dir / "picture.gif"}, "external converter"},
+      {{"info", dir / "picture.gif"}, "converter"},
       {{"convert", rgb, dir / "out.pcx"}, "PCX is written for Mono1 images only"},
       {{"convert", dir / "missing.bmp", dir / "out.png"}, "cannot read"},
       {{"convert", rgb, dir / "no-folder/out.png"}, "cannot write"},
@@ -103,6 +104,40 @@ TEST(LumraPic, InfoLines) {
   const RunResult r = pic({"info", make_png(dir, Mono1)});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "format: PNG\npixels: Mono1\nwidth: 6\nheight: 4\nx resolution: 72\ny resolution: 72\n");
+}
+
+// Documents through Ghostscript, and a GIF through the shipped imgconv and ImageMagick.
+TEST(LumraPic, DocumentsAndConverterRouteFiles) {
+  Scratch dir;
+  const std::string eps = dir / "box.eps";
+  std::ofstream(eps) << "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 144 72\n0 0 1 setrgbcolor 0 0 144 72 rectfill\n";
+  const std::string pdf = dir / "page.pdf";
+  ASSERT_EQ(run({"/usr/bin/gs", "-q", "-dBATCH", "-dNOPAUSE", "-dSAFER", "-sDEVICE=pdfwrite", "-sOutputFile=" + pdf, eps}).status, 0);
+  const std::string gif = dir / "picture.gif";
+  ASSERT_EQ(run({"/usr/bin/convert", "-size", "5x4", "xc:blue", gif}).status, 0);
+  const std::string saved = getenv("PATH") ? getenv("PATH") : "";
+  const std::string imgconv = LUMRA_IMGCONV;
+  setenv("PATH", (imgconv.substr(0, imgconv.rfind('/')) + ":" + saved).c_str(), 1);
+  const struct {
+    std::string path;
+    std::string info;
+  } cases[] = {
+      {eps, "format: EPS\npixels: Rgb32\nwidth: 150\nheight: 75\nx resolution: 75\ny resolution: 75\n"},
+      {pdf, "format: PDF\npixels: Rgb32\nwidth: 150\nheight: 75\nx resolution: 75\ny resolution: 75\n"},
+      {gif, "format: ?\npixels: Rgb32\nwidth: 5\nheight: 4\nx resolution: 0\ny resolution: 0\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    const RunResult info = pic({"info", c.path});
+    EXPECT_EQ(info.status, 0) << info.out;
+    EXPECT_EQ(info.out, c.info);
+    const RunResult converted = pic({"convert", c.path, c.path + ".png"});
+    EXPECT_EQ(converted.status, 0) << converted.out;
+    Image img{};
+    EXPECT_EQ(load_picture(&img, (c.path + ".png").c_str(), nullptr, nullptr, nullptr, nullptr), 1);
+    image_free(&img);
+  }
+  setenv("PATH", saved.c_str(), 1);
 }
 
 TEST(LumraPic, ConvertsToEachFormatItWrites) {

@@ -30,8 +30,10 @@ constexpr const char* kUsage =
     "       lumra-pic show FILE [--mode 1-6] [--width W] [--height H]\n";
 
 constexpr const char* kHelp =
-    "Reads BMP, PCX, TIFF, PNG and JPEG pictures (chosen by the file's extension), writes BMP, PCX\n"
-    "(one bit per pixel only), PNG and JPEG (gray or true colour only), and shows pictures.\n"
+    "Reads BMP, PCX, TIFF, PNG and JPEG pictures (chosen by the file's extension), PDF, EPS and\n"
+    "PostScript documents (first page at 75 dpi, through Ghostscript) and any other format through\n"
+    "the imgconv converter; writes BMP, PCX (one bit per pixel only), PNG and JPEG (gray or true\n"
+    "colour only), and shows pictures.\n"
     "\n"
     "  info FILE        format, pixel layout, width, height and resolution (dots per inch)\n"
     "  convert IN OUT   loads IN and saves it in the format of OUT's extension (.bmp .pcx .png\n"
