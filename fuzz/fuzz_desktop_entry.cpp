@@ -16,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const char* group : {"Default Applications", "Added Associations", "Removed Associations", "MIME Cache"}) {
     if (find_value(text, group, "text/html", &value)) {
       for (const std::string& id : split_list(value)) {
-        if (id.empty() || id.find(';') != std::string::npos && value.find("\\;") == std::string::npos) std::abort();
+        // Items are never empty, and hold a ";" only where the value escaped one.
+        if (id.empty() || (id.find(';') != std::string::npos && value.find("\\;") == std::string::npos)) std::abort();
       }
     }
   }

@@ -47,7 +47,8 @@ struct UnpackFolder {
   UnpackFolder& operator=(UnpackFolder&& other) noexcept;
   UnpackFolder(const UnpackFolder&) = delete;
   UnpackFolder& operator=(const UnpackFolder&) = delete;
-  // Closes (and so unlocks) without removing anything.
+  // Closes (and so unlocks) without removing anything; the termination service keeps the folder
+  // until another make_unpack_folder or remove_unpack_folder.
   ~UnpackFolder();
 };
 
