@@ -106,7 +106,9 @@ int present(const PixelView& source, Rect area);
 int set_cursor(Cursor shape);
 // Client coordinates.
 int warp_pointer(int32_t x, int32_t y);
-// Texts in UTF-8; written to stderr as well, since a box may show nowhere.
+// An error message box owned by the window, waiting until the user closes it. Texts in UTF-8;
+// written to stderr as well, since a box may show nowhere (the SDL2 backend also needs the X
+// server's core fonts, Debian's xfonts-base, to draw one).
 int message_box(const char* caption, const char* text);
 
 // The message queue. Messages go to the procedure set here, one per dispatch.

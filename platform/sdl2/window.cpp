@@ -196,7 +196,7 @@ int warp_pointer(int32_t x, int32_t y) {
 }
 
 int message_box(const char* caption, const char* text) {
-  if (SDL_ShowSimpleMessageBox(0, caption, text, g_sdl2.window) != 0) {
+  if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, g_sdl2.window) != 0) {
     return failf("message box failed: %s", SDL_GetError());
   }
   return 1;

@@ -8,7 +8,7 @@ LUMRA_PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libminizip-dev
   zip unzip libarchive-tools python3 time
-  xvfb xauth
+  xvfb xauth xfonts-base
   libsdl2-dev libx11-dev xdotool x11-apps
   libfreetype-dev libfontconfig-dev fonts-dejavu-core hershey-fonts-data
   libpng-dev libjpeg-dev libtiff-dev
