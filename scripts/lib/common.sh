@@ -16,6 +16,11 @@ LUMRA_PACKAGES=(
   # Reference tools of the picture tests: ImageMagick, tiffcp, cjpeg/djpeg, and Pillow for
   # /usr/bin/python3. The fixture generators stop with the missing package's name.
   imagemagick libtiff-tools libjpeg-turbo-progs python3-pil
+  # Desktop integration checks: desktop-file-validate, update-mime-database and
+  # update-desktop-database, xdg-mime with GIO's type lookup (gio).
+  desktop-file-utils shared-mime-info xdg-utils libglib2.0-bin
+  # The real browser of the viewer's end-to-end test and of scripts/run without a display.
+  chromium
 )
 
 # Installs whatever of the given packages is missing: as root, or through sudo when it needs no
