@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Draws the viewer's splash background (164 x 314, 256 colours) and writes it as a serialised
 raster image: the 16-byte header, 256 palette entries, the marker 0xFEDE and the raw pixel rows.
-An original picture from gradients and simple shapes; run again only to change it on purpose.
+An original picture from gradients and simple shapes, with the maker's web page address in the
+bottom band (the last 20 rows, which the viewer makes a link to that address); run again only to
+change it on purpose.
 
     make_splash.py OUTPUT.lri [--preview PREVIEW.png]
 """
@@ -61,7 +63,34 @@ GLYPHS = {
 }
 WORD, SCALE, GAP = "LUMRA", 3, 3
 WORD_W = len(WORD) * 5 * SCALE + (len(WORD) - 1) * GAP
-WORD_X, WORD_Y = (WIDTH - WORD_W) // 2, 262
+WORD_X, WORD_Y = (WIDTH - WORD_W) // 2, 250
+
+# The maker's web page, drawn in the bottom band. The viewer opens the same address when that
+# band is clicked (viewer/), so the two change together.
+LINK_BAND_TOP = HEIGHT - 20
+URL = "http://lumra.example.org/"
+# Five columns by nine rows: capitals' height in rows 0-6, the small letters' body in rows 2-6,
+# descenders in rows 7-8.
+URL_GLYPHS = {
+    "h": ["10000", "10000", "10110", "11001", "10001", "10001", "10001", "00000", "00000"],
+    "t": ["01000", "01000", "11110", "01000", "01000", "01001", "00110", "00000", "00000"],
+    "p": ["00000", "00000", "11110", "10001", "10001", "10001", "11110", "10000", "10000"],
+    ":": ["00000", "00000", "01100", "01100", "00000", "01100", "01100", "00000", "00000"],
+    "/": ["00001", "00010", "00010", "00100", "01000", "01000", "10000", "00000", "00000"],
+    "l": ["01100", "00100", "00100", "00100", "00100", "00100", "01110", "00000", "00000"],
+    "u": ["00000", "00000", "10001", "10001", "10001", "10011", "01101", "00000", "00000"],
+    "m": ["00000", "00000", "11010", "10101", "10101", "10101", "10101", "00000", "00000"],
+    "r": ["00000", "00000", "10110", "11001", "10000", "10000", "10000", "00000", "00000"],
+    "a": ["00000", "00000", "01110", "00001", "01111", "10001", "01111", "00000", "00000"],
+    ".": ["00000", "00000", "00000", "00000", "00000", "01100", "01100", "00000", "00000"],
+    "e": ["00000", "00000", "01110", "10001", "11111", "10000", "01110", "00000", "00000"],
+    "x": ["00000", "00000", "10001", "01010", "00100", "01010", "10001", "00000", "00000"],
+    "o": ["00000", "00000", "01110", "10001", "10001", "10001", "01110", "00000", "00000"],
+    "g": ["00000", "00000", "01111", "10001", "10001", "10001", "01111", "00001", "01110"],
+}
+URL_W = len(URL) * 6 - 1
+URL_X, URL_Y = (WIDTH - URL_W) // 2, LINK_BAND_TOP + 5
+UNDERLINE_Y = URL_Y + 10
 
 
 def word_covers(x, y):
@@ -78,6 +107,15 @@ def word_covers(x, y):
     return row[int(within // SCALE)] == "1"
 
 
+def url_covers(x, y):
+    if y < URL_Y or y >= URL_Y + 9 or x < URL_X:
+        return False
+    letter, within = divmod(int(x - URL_X), 6)
+    if letter >= len(URL) or within >= 5:
+        return False
+    return URL_GLYPHS[URL[letter]][int(y - URL_Y)][within] == "1"
+
+
 def sample(x, y):
     c = background(x, y)
     # Rings around the cube, thin and faint.
@@ -90,10 +128,14 @@ def sample(x, y):
             c = tuple(v * shade for v in colour)
     if y >= BAND_TOP:
         c = over(c, (8, 30, 40), 0.55)
-        if BAND_TOP + 14 <= y < BAND_TOP + 15 and 30 <= x < WIDTH - 30:
+        if BAND_TOP + 12 <= y < BAND_TOP + 13 and 30 <= x < WIDTH - 30:
             c = over(c, (150, 220, 230), 0.8)
         if word_covers(x, y):
             c = (232, 246, 248)
+    if y >= LINK_BAND_TOP:
+        c = over(c, (2, 14, 22), 0.5)
+        if url_covers(x, y) or (UNDERLINE_Y <= y < UNDERLINE_Y + 1 and URL_X <= x < URL_X + URL_W):
+            c = (150, 220, 230)
     return c
 
 

@@ -19,6 +19,11 @@ LUMRA_PACKAGES=(
   # Ghostscript: libgs is loaded at run time by the picture loader; libgs-dev gives its interface
   # header, ghostscript the interpreter's resources and fonts.
   libgs-dev ghostscript
+  # Desktop integration checks: desktop-file-validate, update-mime-database and
+  # update-desktop-database, xdg-mime with GIO's type lookup (gio).
+  desktop-file-utils shared-mime-info xdg-utils libglib2.0-bin
+  # The real browser of the viewer's end-to-end test and of scripts/run without a display.
+  chromium
 )
 
 # Installs whatever of the given packages is missing: as root, or through sudo when it needs no

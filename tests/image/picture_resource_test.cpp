@@ -3,6 +3,7 @@
 // the transparency override, sizes, and missing or broken pictures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -109,7 +110,41 @@ TEST_F(PictureResource, TheSplashHeaderSizesTheWindowAndTheSplashDraws) {
   }
   image_free(&splash);
   // The window's visible area is one pixel narrower and lower than the picture.
-  EXPECT_EQ(hl::frame_hash(), 0x4e9d6f380c688762ull) << "the splash picture changes only on purpose";
+  EXPECT_EQ(hl::frame_hash(), 0x4e4ae950a8f685a6ull) << "the splash picture changes only on purpose";
+}
+
+// The viewer makes the last 20 rows a link to the maker's web page, so the address drawn there
+// must lie wholly inside them: light text on a dark band, nothing light just above it.
+TEST_F(PictureResource, TheMakersAddressLiesInTheLinkBand) {
+  ASSERT_TRUE(base::pack_register(viewer::kViewerPack));
+  Image splash{};
+  ASSERT_TRUE(load_picture_resource(&splash, 1));
+  const auto light = [&](int32_t x, int32_t y) {
+    uint32_t raw = 0, colour = 0;
+    EXPECT_TRUE(image_get_pixel_colour(&splash, x, y, &raw, &colour));
+    return (colour & 255) + (colour >> 8 & 255) + (colour >> 16 & 255) > 3 * 128;
+  };
+  constexpr int32_t kBandTop = 314 - 20;
+  int32_t in_band = 0, light_rows = 0, leftmost = 164, rightmost = -1;
+  for (int32_t y = kBandTop - 6; y < 314; ++y) {
+    bool row_light = false;
+    for (int32_t x = 0; x < 164; ++x) {
+      if (!light(x, y)) continue;
+      ASSERT_GE(y, kBandTop) << "light pixel above the link band at " << x << "," << y;
+      ++in_band;
+      row_light = true;
+      leftmost = std::min(leftmost, x);
+      rightmost = std::max(rightmost, x);
+    }
+    light_rows += row_light ? 1 : 0;
+  }
+  EXPECT_FALSE(light(0, 313)) << "a margin under the underline";
+  image_free(&splash);
+  // "http://lumra.example.org/" in five-pixel letters, underlined: 25 letters across most of the width.
+  EXPECT_GT(in_band, 300);
+  EXPECT_GE(light_rows, 9) << "letters with descenders and an underline";
+  EXPECT_LE(leftmost, 10);
+  EXPECT_GE(rightmost, 153);
 }
 
 TEST_F(PictureResource, TransparencyOverride) {
