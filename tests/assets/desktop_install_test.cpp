@@ -52,7 +52,7 @@ std::string trimmed(std::string s) {
   return s;
 }
 
-TEST_F(DesktopInstall, EveryFileWhereTheSpecificationsLook) {
+TEST_F(DesktopInstall, EveryFileWhereTheDesktopLooksForIt) {
   for (const char* file : {
 #ifdef LUMRA_HAS_VIEWER
            "bin/lvrview",
