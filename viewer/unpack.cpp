@@ -9,7 +9,7 @@
 #include "framework/graphics/window.h"
 #include "framework/image/picture_resource.h"
 #include "framework/input/clock.h"
-#include "platform/system/clock.h"
+#include "platform/platform.h"
 #include "platform/system/fs.h"
 #include "platform/system/termination.h"
 #include "viewer/viewer_config.h"
@@ -18,14 +18,15 @@ namespace lumra::viewer {
 namespace {
 
 // How often a long unpack lets the window answer and moves the bar.
-constexpr uint64_t kProgressStepMs = 50;
+constexpr uint32_t kProgressStepMs = 50;
 constexpr uint32_t kBarFrame = 0x404040;  // COLORREF: dark gray
 constexpr uint32_t kBarEmpty = 0xFFFFFF;
 constexpr uint32_t kBarDone = 0xC07020;   // blue
 
 struct Progress {
-  uint64_t started = 0;
-  uint64_t last_step = 0;
+  UnpackClock clock = nullptr;
+  uint32_t started = 0;
+  uint32_t last_step = 0;
   uint64_t package_size = 0;
   uint64_t stored_before = 0;   // stored bytes of the members finished
   uint64_t member_stored = 0;   // of the member under way
@@ -61,11 +62,11 @@ int on_progress(int code, void* data, const files::ProgressInfo& info) {
     p->stored_before += p->member_stored;
     p->member_stored = info.header->record_length;
   }
-  const uint64_t now = sys::monotonic_ms();
-  if (now - p->last_step < kProgressStepMs) return 1;
+  const uint32_t now = p->clock();
+  if (static_cast<uint32_t>(now - p->last_step) < kProgressStepMs) return 1;
   p->last_step = now;
   input::read_clock();  // the window answers and repaints during a long unpack
-  if (now - p->started < kProgressAfterMs) return 1;
+  if (static_cast<uint32_t>(now - p->started) < kProgressAfterMs) return 1;
   uint64_t member_done = 0;
   if (info.header->unpacked_size != 0) {
     member_done = p->member_stored * static_cast<uint64_t>(info.value) / info.header->unpacked_size;
@@ -76,7 +77,7 @@ int on_progress(int code, void* data, const files::ProgressInfo& info) {
 
 }  // namespace
 
-bool unpack_package(const char* package, const std::string& folder, std::string* reason) {
+bool unpack_package(const char* package, const std::string& folder, std::string* reason, UnpackClock clock) {
   const files::ArchiveLook look = files::look_at_archive(package, files::kFormatDetect, 0);
   if (look == files::ArchiveLook::kEmpty) {
     *reason = std::string(package) + " is empty: no zip archive";
@@ -94,7 +95,8 @@ bool unpack_package(const char* package, const std::string& folder, std::string*
   }
   std::memcpy(list, pattern.data(), pattern.size());
   Progress progress;
-  progress.started = progress.last_step = sys::monotonic_ms();
+  progress.clock = clock ? clock : platform::ticks;
+  progress.started = progress.last_step = progress.clock();
   sys::FileInfo info{};
   if (sys::ok(sys::file_info(package, sys::Links::kFollow, &info))) progress.package_size = info.size;
   const int result = files::archive_command(files::kActionExtract, package, 1, list, 0, on_progress, &progress, 32, 0,

@@ -187,6 +187,47 @@ TEST_F(Run, HostileMemberFailsAndWritesNothingOutside) {
   EXPECT_FALSE(ts::exists("/abs_escaped.txt"));
 }
 
+// A temporary folder on a file system too small for the package: the unpack fails with a reason,
+// nothing is launched and the unpack folder goes. Too few bytes is seen before anything is
+// written; too few inodes only when a file cannot be made half-way through.
+TEST_F(Run, FullDiskFailsTheUnpackAndLeavesNothing) {
+  struct Case {
+    const char* name;
+    const char* mount_options;
+    const char* members;  // Python expression: a list of (name, bytes)
+    const char* reason;
+  } const cases[] = {
+      {"bytes", "size=512k", "[('data%d.bin'%i, os.urandom(300000)) for i in range(3)]", "free on the file system"},
+      {"inodes", "size=64m,nr_inodes=24", "[('part%02d.js'%i, b'x'*100) for i in range(60)]", "No space left on device"},
+  };
+  for (const Case& c : cases) {
+    const std::string disk = tmp_ / "small";
+    ASSERT_EQ(std::system(("mkdir -p '" + disk + "'").c_str()), 0);
+    const std::string mount = "mount -t tmpfs -o " + std::string(c.mount_options) + " tmpfs '" + disk + "'";
+    if (std::system((mount + " 2>/dev/null").c_str()) != 0) {
+      GTEST_SKIP() << "cannot mount a small tmpfs here (needs root and the mount capability)";
+    }
+    struct Unmount {
+      std::string path;
+      ~Unmount() { EXPECT_EQ(std::system(("umount '" + path + "'").c_str()), 0); }
+    } const unmount{disk};
+    env_.set("TMPDIR", disk);
+    const std::string script = "import zipfile,sys,os\nz=zipfile.ZipFile(sys.argv[1],'w',zipfile.ZIP_DEFLATED)\n"
+                               "z.writestr('index.html','<html></html>')\n"
+                               "for n,b in " + std::string(c.members) + ": z.writestr(n,b)\nz.close()\n";
+    ASSERT_TRUE(ts::write_text(pkg_ / "make.py", script));
+    const std::string path = pkg_ / "big.lvr";
+    ASSERT_EQ(std::system(("python3 '" + (pkg_ / "make.py") + "' '" + path + "'").c_str()), 0);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(run_viewer(path.c_str(), testing::fake_services()), kExitFailed) << c.name;
+    const std::string errors = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(errors.find("cannot unpack"), std::string::npos) << c.name << ": " << errors;
+    EXPECT_NE(errors.find(c.reason), std::string::npos) << c.name << ": " << errors;
+    EXPECT_TRUE(g_world.launches.empty()) << c.name;
+    EXPECT_EQ(listing(disk + "/" + kBaseFolderName), "") << c.name << ": the unpack folder is removed";
+  }
+}
+
 TEST_F(Run, NoBrowserOrFailedLaunchEndsAtOnceWithZero) {
   g_world.browser_result = sys::kBrowserNotFound;
   const uint32_t t0 = hl::now();
