@@ -38,6 +38,9 @@ struct WindowInfo {
   Rect client;  // screen coordinates
   bool minimized;
   bool hidden;
+  // The window system's own id for the window, for programs that put their windows above it
+  // (an X11 window); 0 where there is none to give (Wayland, headless).
+  uint64_t native_id;
 };
 
 // 24-bit pixels, bytes blue, green, red; rows top-down, `stride` bytes apart.

@@ -2,6 +2,7 @@
 
 #include "framework/input/clock.h"
 #include "framework/process/launcher.h"
+#include "platform/platform.h"
 #include "platform/system/desktop.h"
 #include "platform/system/termination.h"
 #include "viewer/viewer_config.h"
@@ -34,7 +35,10 @@ bool keep_dialog_open(void*) {
 }
 
 ChoiceResult choose_package(std::string* path, std::string* reason) {
-  const sys::FileDialogSpec spec{kDialogTitle, kFilterName, kFilterPattern, 0};
+  // The dialog belongs to the splash window, which is open by now: it stays above it.
+  platform::WindowInfo window{};
+  const uint64_t parent = platform::window_info(&window) ? window.native_id : 0;
+  const sys::FileDialogSpec spec{kDialogTitle, kFilterName, kFilterPattern, parent};
   const sys::DialogState state = sys::run_file_dialog(spec, keep_dialog_open, nullptr, path, reason);
   if (state == sys::DialogState::kChosen) return ChoiceResult::kChosen;
   if (sys::termination_signal() != 0) return ChoiceResult::kInterrupted;

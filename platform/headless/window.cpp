@@ -69,6 +69,7 @@ int window_info(WindowInfo* out) {
                      s.height + g_headless.frame_top + g_headless.frame_bottom};
   out->minimized = s.minimized;
   out->hidden = false;
+  out->native_id = 0;
   return 1;
 }
 

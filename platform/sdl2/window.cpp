@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include <SDL_syswm.h>
+
 #include "framework/base/error.h"
 #include "platform/sdl2/sdl2_internal.h"
 
@@ -110,6 +112,14 @@ int window_info(WindowInfo* out) {
   out->window = Rect{x - left, y - top, w + left + right, h + top + bottom};
   out->minimized = (flags & SDL_WINDOW_MINIMIZED) != 0;
   out->hidden = (flags & SDL_WINDOW_HIDDEN) != 0;
+  out->native_id = 0;
+#if defined(SDL_VIDEO_DRIVER_X11)
+  SDL_SysWMinfo wm;
+  SDL_VERSION(&wm.version);
+  if (SDL_GetWindowWMInfo(g_sdl2.window, &wm) == SDL_TRUE && wm.subsystem == SDL_SYSWM_X11) {
+    out->native_id = static_cast<uint64_t>(wm.info.x11.window);
+  }
+#endif
   return 1;
 }
 

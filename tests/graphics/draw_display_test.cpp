@@ -110,5 +110,17 @@ TEST_F(DrawOnScreen, WithDrawThroughEachPrimitiveShowsAtOnce) {
   EXPECT_EQ(screen(150, 23), 0u);
 }
 
+// The id other programs (the file dialog) are attached to names this very window on the X server.
+TEST_F(DrawOnScreen, NativeIdIsTheXWindowOfTheClientArea) {
+  platform::WindowInfo info{};
+  ASSERT_TRUE(platform::window_info(&info));
+  ASSERT_NE(info.native_id, 0u);
+  XWindowAttributes attributes{};
+  ASSERT_NE(XGetWindowAttributes(x_, static_cast<::Window>(info.native_id), &attributes), 0);
+  EXPECT_EQ(attributes.width, info.client.w);
+  EXPECT_EQ(attributes.height, info.client.h);
+  EXPECT_EQ(attributes.map_state, IsViewable);
+}
+
 }  // namespace
 }  // namespace lumra::graphics
