@@ -12,6 +12,8 @@ LUMRA_PACKAGES=(
   libsdl2-dev libx11-dev xdotool x11-apps
   libfreetype-dev libfontconfig-dev fonts-dejavu-core hershey-fonts-data
   libpng-dev libjpeg-dev libtiff-dev
+  # The loopback web server of `lvrview --serve`.
+  libmicrohttpd-dev
   locales-all tzdata
   # Reference tools of the picture tests: ImageMagick, tiffcp, cjpeg/djpeg, and Pillow for
   # /usr/bin/python3. The fixture generators stop with the missing package's name.
