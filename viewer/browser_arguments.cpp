@@ -21,12 +21,14 @@ std::string chrome_profile_folder(const std::string& unpack_folder) {
   return unpack_folder.empty() ? std::string() : unpack_folder.substr(0, unpack_folder.size() - 1);
 }
 
-std::string browser_argument_line(const sys::BrowserCommand& browser, const std::string& unpack_folder) {
+std::string browser_argument_line(const sys::BrowserCommand& browser, const std::string& unpack_folder,
+                                  bool served) {
   std::vector<std::string> arguments = browser.arguments;
   if (is_chrome(browser)) {
     const size_t at = browser.page_argument <= arguments.size() ? browser.page_argument : arguments.size();
-    arguments.insert(arguments.begin() + static_cast<std::ptrdiff_t>(at),
-                     {"--user-data-dir=" + chrome_profile_folder(unpack_folder), "--allow-WD-access-from-files"});
+    std::vector<std::string> switches{"--user-data-dir=" + chrome_profile_folder(unpack_folder)};
+    if (!served) switches.push_back("--allow-WD-access-from-files");
+    arguments.insert(arguments.begin() + static_cast<std::ptrdiff_t>(at), switches.begin(), switches.end());
   }
   return sys::join_command_line(arguments);
 }

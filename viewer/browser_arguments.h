@@ -18,7 +18,9 @@ bool is_chrome(const sys::BrowserCommand& browser);
 std::string chrome_profile_folder(const std::string& unpack_folder);
 
 // The argument text for the browser: its own arguments with the page in place, and for Chrome
-// "--user-data-dir=PROFILE" and "--allow-WD-access-from-files" before the page.
-std::string browser_argument_line(const sys::BrowserCommand& browser, const std::string& unpack_folder);
+// "--user-data-dir=PROFILE" and "--allow-WD-access-from-files" before the page. A page that is
+// served (an http:// address) needs no switch for local files: Chrome gets its profile only.
+std::string browser_argument_line(const sys::BrowserCommand& browser, const std::string& unpack_folder,
+                                  bool served = false);
 
 }  // namespace lumra::viewer

@@ -16,6 +16,7 @@
 #include "framework/input/clock.h"
 #include "platform/platform.h"
 #include "platform/system/fs.h"
+#include "platform/system/local_server.h"
 #include "platform/system/temp.h"
 #include "platform/system/termination.h"
 #include "viewer/browser_arguments.h"
@@ -120,11 +121,12 @@ FolderStep make_folders(Folders* f) {
 }
 
 // Step 15: the browser, and the splash while it runs and for at least five seconds in all.
-void run_browser(const std::string& unpack, const std::string& link, const ViewerServices& services) {
-  const std::string page = unpack + "/index.html";
+// `page` is the page's path, or its http:// address when the package is served.
+void run_browser(const std::string& unpack, const std::string& page, bool served, const std::string& link,
+                 const ViewerServices& services) {
   sys::BrowserCommand browser;
   if (services.find_browser(page.c_str(), &browser) <= 32) return;
-  const std::string arguments = browser_argument_line(browser, unpack);
+  const std::string arguments = browser_argument_line(browser, unpack, served);
   if (arguments.size() >= kLineSize || browser.program.size() >= kPathSize) {
     std::fprintf(stderr, "lvrview: the browser's command line is too long: %s %s\n", browser.program.c_str(),
                  arguments.c_str());
@@ -144,7 +146,8 @@ void run_browser(const std::string& unpack, const std::string& link, const Viewe
 }
 
 // Steps 12 to 15, on the unpack-failure path when they fail: false then.
-bool show_package(const std::string& package, const std::string& unpack, const ViewerServices& services) {
+bool show_package(const std::string& package, const std::string& unpack, const ViewerServices& services,
+                  const RunOptions& options) {
   std::string reason;
   if (!unpack_package(package.c_str(), unpack, &reason)) {
     std::fprintf(stderr, "lvrview: cannot unpack %s: %s\n", package.c_str(), reason.c_str());
@@ -155,13 +158,26 @@ bool show_package(const std::string& package, const std::string& unpack, const V
   if (is_file(logo)) draw_logo(logo);
   const std::string data = unpack + "/objects_data.js";
   const std::string link = is_file(data) ? read_splash_link(data.c_str()) : std::string();
-  run_browser(unpack, link, services);
+  if (!options.serve) {
+    run_browser(unpack, unpack + "/index.html", false, link, services);
+    return true;
+  }
+  // The server lives for the browser's run only: it is stopped when this returns, before the
+  // caller removes the unpack folder.
+  std::string why;
+  const sys::LocalServerHandle server = sys::start_local_server({unpack, false}, &why);
+  if (!server) {
+    std::fprintf(stderr, "lvrview: cannot serve the package: %s\n", why.c_str());
+    show_error("Unable to serve the package: " + why);
+    return false;
+  }
+  run_browser(unpack, sys::local_server_address(*server) + "index.html", true, link, services);
   return true;
 }
 
 }  // namespace
 
-int run_viewer(const char* package_argument, const ViewerServices& services) {
+int run_viewer(const char* package_argument, const ViewerServices& services, const RunOptions& options) {
   base::pack_register(kViewerPack);
   uint8_t header[16] = {};
   base::pack_read_picture_header(header, kSplashPicture);
@@ -195,7 +211,7 @@ int run_viewer(const char* package_argument, const ViewerServices& services) {
     if (!fits) {
       std::fprintf(stderr, "lvrview: cannot unpack: the package's path is longer than %zu bytes\n", kPathSize - 1);
     } else {
-      shown = show_package(package, folders.unpack.path, services);
+      shown = show_package(package, folders.unpack.path, services, options);
     }
   }
   if (!sys::remove_unpack_folder(&folders.unpack)) {

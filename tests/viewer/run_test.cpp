@@ -12,6 +12,7 @@
 #include "framework/image/image.h"
 #include "framework/image/png_file.h"
 #include "tests/platform/desktop_test_support.h"
+#include "tests/platform/http_test_client.h"
 #include "tests/platform/headless_session.h"
 #include "tests/viewer/viewer_fakes.h"
 #include "viewer/viewer_config.h"
@@ -252,6 +253,41 @@ TEST_F(Run, BrowserGetsThePageAndChromeItsProfile) {
   EXPECT_EQ(unpack.substr(0, tmp_.path().size() + 19), tmp_.path() + "//LumraVRviewer/LVR");
   EXPECT_EQ(g_world.launches[0], "/usr/bin/Chromium|--user-data-dir=" + unpack.substr(0, unpack.size() - 1) +
                                      " --allow-WD-access-from-files " + page);
+}
+
+// --serve: the browser gets a loopback address that answers while it runs and not after; Chromium
+// keeps its profile and loses the switch for local files.
+TEST_F(Run, ServedPackageAnswersOnLoopbackWhileTheBrowserRuns) {
+  ASSERT_TRUE(ts::write_text(src_ / "index.html", "<html>served</html>"));
+  g_world.program = "/usr/lib/chromium/chromium";
+  g_world.browser_runs_ms = 1000;
+  uint16_t port = 0;
+  std::string token;
+  ts::HttpReply during;
+  g_world.on_launch = [&](const std::string& page) {
+    if (!ts::split_server_address(page, &port, &token)) return;
+    during = ts::http_exchange(port, ts::http_request("GET", "/" + token + "/index.html",
+                                                      "127.0.0.1:" + std::to_string(port)));
+  };
+  RunOptions options;
+  options.serve = true;
+  EXPECT_EQ(run_viewer(package().c_str(), testing::fake_services(), options), kExitDone);
+  ASSERT_EQ(g_world.pages.size(), 1u);
+  const std::string& page = g_world.pages[0];
+  EXPECT_EQ(page.rfind("http://127.0.0.1:", 0), 0u) << page;
+  EXPECT_EQ(page.substr(page.size() - 11), "/index.html") << page;
+  EXPECT_GE(token.size(), 32u);
+  EXPECT_EQ(during.status, 200);
+  EXPECT_EQ(during.body, "<html>served</html>");
+  ASSERT_EQ(g_world.launches.size(), 1u);
+  EXPECT_NE(g_world.launches[0].find("--user-data-dir="), std::string::npos) << g_world.launches[0];
+  EXPECT_EQ(g_world.launches[0].find("--allow-WD-access-from-files"), std::string::npos) << g_world.launches[0];
+  EXPECT_GE(shown_after_launch(), 5000u) << "the five-second rule holds";
+  EXPECT_EQ(ts::http_exchange(port, ts::http_request("GET", "/" + token + "/index.html", "127.0.0.1:" +
+                                                                                          std::to_string(port)))
+                .status,
+            -1)
+      << "nothing answers after the run";
 }
 
 TEST_F(Run, LinkOfTheDataFileIsClickable) {

@@ -3,6 +3,7 @@
 // what they were asked.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@ struct FakeWorld {
   uint32_t browser_runs_ms = 0;  // how long the browser's process lives after its launch
   ChoiceResult choice = ChoiceResult::kChosen;
   std::string chosen;
+  std::function<void(const std::string& page)> on_launch;  // runs while the browser "runs"
 
   // Observed.
   std::vector<std::string> pages;
@@ -56,6 +58,7 @@ inline const ViewerServices& fake_services() {
         g_world.launches.push_back(std::string(program) + "|" + arguments);
         g_world.launched_at = platform::headless::now();
         if (!g_world.launch_works) return 0;
+        if (g_world.on_launch) g_world.on_launch(g_world.pages.back());
         *process = 4242;
         return 1;
       },
