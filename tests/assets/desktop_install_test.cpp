@@ -74,17 +74,24 @@ TEST_F(DesktopInstall, TheDesktopEntryValidatesAndOpensPackages) {
   EXPECT_EQ(validate.status, 0) << validate.out;
   EXPECT_EQ(validate.out, "") << "no warnings or hints either";
 
-  std::map<std::string, std::string> keys;
+  std::map<std::string, std::map<std::string, std::string>> groups;  // group -> key -> value
   const Bytes text = read_file(entry);
   std::istringstream in(std::string(text.begin(), text.end()));
+  std::string group;
   for (std::string line; std::getline(in, line);) {
+    if (line.size() > 2 && line.front() == '[' && line.back() == ']') group = line.substr(1, line.size() - 2);
     const size_t eq = line.find('=');
-    if (eq != std::string::npos) keys[line.substr(0, eq)] = line.substr(eq + 1);
+    if (eq != std::string::npos) groups[group][line.substr(0, eq)] = line.substr(eq + 1);
   }
+  auto& keys = groups["Desktop Entry"];
   EXPECT_EQ(keys["Type"], "Application");
   EXPECT_EQ(keys["Exec"], "lvrview %f") << "one package per run, as a local path";
   EXPECT_EQ(keys["MimeType"], "application/x-lvr;");
   EXPECT_EQ(keys["Icon"], "lvrview");
+  EXPECT_EQ(keys["Actions"], "serve;");
+  auto& serve = groups["Desktop Action serve"];
+  EXPECT_EQ(serve["Name"], "Open in browser through a local server");
+  EXPECT_EQ(serve["Exec"], "lvrview --serve %f");
 }
 
 TEST_F(DesktopInstall, APackageResolvesToItsTypeAndTheViewer) {
