@@ -21,6 +21,15 @@ std::string chrome_profile_folder(const std::string& unpack_folder) {
   return unpack_folder.empty() ? std::string() : unpack_folder.substr(0, unpack_folder.size() - 1);
 }
 
+void give_address(sys::BrowserCommand* browser, const std::string& page, const std::string& address) {
+  if (page.empty()) return;
+  for (std::string& argument : browser->arguments) {
+    for (size_t at = 0; (at = argument.find(page, at)) != std::string::npos; at += address.size()) {
+      argument.replace(at, page.size(), address);
+    }
+  }
+}
+
 std::string browser_argument_line(const sys::BrowserCommand& browser, const std::string& unpack_folder,
                                   bool served) {
   std::vector<std::string> arguments = browser.arguments;

@@ -17,6 +17,10 @@ bool is_chrome(const sys::BrowserCommand& browser);
 // folder ending in ".tm" that stays behind.
 std::string chrome_profile_folder(const std::string& unpack_folder);
 
+// Puts the served page's address where the browser's command holds the page's path (the browser
+// is looked up for the file, as the desktop knows browsers by the files they open).
+void give_address(sys::BrowserCommand* browser, const std::string& page, const std::string& address);
+
 // The argument text for the browser: its own arguments with the page in place, and for Chrome
 // "--user-data-dir=PROFILE" and "--allow-WD-access-from-files" before the page. A page that is
 // served (an http:// address) needs no switch for local files: Chrome gets its profile only.

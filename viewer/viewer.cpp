@@ -121,12 +121,14 @@ FolderStep make_folders(Folders* f) {
 }
 
 // Step 15: the browser, and the splash while it runs and for at least five seconds in all.
-// `page` is the page's path, or its http:// address when the package is served.
-void run_browser(const std::string& unpack, const std::string& page, bool served, const std::string& link,
+// `address` is the page's http:// address when the package is served, else empty.
+void run_browser(const std::string& unpack, const std::string& address, const std::string& link,
                  const ViewerServices& services) {
+  const std::string page = unpack + "/index.html";
   sys::BrowserCommand browser;
   if (services.find_browser(page.c_str(), &browser) <= 32) return;
-  const std::string arguments = browser_argument_line(browser, unpack, served);
+  if (!address.empty()) give_address(&browser, page, address);
+  const std::string arguments = browser_argument_line(browser, unpack, !address.empty());
   if (arguments.size() >= kLineSize || browser.program.size() >= kPathSize) {
     std::fprintf(stderr, "lvrview: the browser's command line is too long: %s %s\n", browser.program.c_str(),
                  arguments.c_str());
@@ -159,7 +161,7 @@ bool show_package(const std::string& package, const std::string& unpack, const V
   const std::string data = unpack + "/objects_data.js";
   const std::string link = is_file(data) ? read_splash_link(data.c_str()) : std::string();
   if (!options.serve) {
-    run_browser(unpack, unpack + "/index.html", false, link, services);
+    run_browser(unpack, std::string(), link, services);
     return true;
   }
   // The server lives for the browser's run only: it is stopped when this returns, before the
@@ -171,7 +173,7 @@ bool show_package(const std::string& package, const std::string& unpack, const V
     show_error("Unable to serve the package: " + why);
     return false;
   }
-  run_browser(unpack, sys::local_server_address(*server) + "index.html", true, link, services);
+  run_browser(unpack, sys::local_server_address(*server) + "index.html", link, services);
   return true;
 }
 

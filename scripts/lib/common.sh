@@ -24,8 +24,9 @@ LUMRA_PACKAGES=(
   # Desktop integration checks: desktop-file-validate, update-mime-database and
   # update-desktop-database, xdg-mime with GIO's type lookup (gio).
   desktop-file-utils shared-mime-info xdg-utils libglib2.0-bin
-  # The real browser of the viewer's end-to-end test and of scripts/run without a display.
-  chromium
+  # The real browser of the viewer's end-to-end test and of scripts/run without a display; with
+  # Firefox (Debian's default browser) also the browsers of the tests of lvrview --serve.
+  chromium firefox-esr
 )
 
 # Installs whatever of the given packages is missing: as root, or through sudo when it needs no

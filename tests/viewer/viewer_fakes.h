@@ -21,7 +21,7 @@ struct FakeWorld {
   uint32_t browser_runs_ms = 0;  // how long the browser's process lives after its launch
   ChoiceResult choice = ChoiceResult::kChosen;
   std::string chosen;
-  std::function<void(const std::string& page)> on_launch;  // runs while the browser "runs"
+  std::function<void(const std::string& arguments)> on_launch;  // runs while the browser "runs"
 
   // Observed.
   std::vector<std::string> pages;
@@ -58,7 +58,7 @@ inline const ViewerServices& fake_services() {
         g_world.launches.push_back(std::string(program) + "|" + arguments);
         g_world.launched_at = platform::headless::now();
         if (!g_world.launch_works) return 0;
-        if (g_world.on_launch) g_world.on_launch(g_world.pages.back());
+        if (g_world.on_launch) g_world.on_launch(arguments);
         *process = 4242;
         return 1;
       },
