@@ -1,6 +1,7 @@
 // Extraction (actions 3 and 4) into files and action -1 into memory. Data streams through one
 // write buffer: memory stays bounded whatever sizes the archive claims, and a member that fails
 // for any reason leaves no partial file behind.
+#include <algorithm>
 #include <cstring>
 
 #include "framework/base/error.h"
@@ -121,8 +122,8 @@ bool extract_data(const Command& c, MemberSource& s, uint8_t* buffer, const Outp
   return set_member_time(s, out);
 }
 
-// The same with the member's data inflated by the helper thread: pieces of up to 1 MiB, each
-// reported in blocks of 16,384 bytes as a read of its own would be, and the CRC checked here.
+// The same with the member's data inflated by a helper thread: pieces of up to 1 MiB, each
+// reported in blocks of 16,384 bytes as a read of its own would be; the helper checks the CRC.
 bool extract_piped(const Command& c, MemberSource& s, InflateThread& helper, uint64_t member, const OutputFile& out,
                    bool* no_space) {
   if (!report_member(c, s.header, s.name.c_str(), c.action, 0, 0, &s.sizes)) {
@@ -133,7 +134,6 @@ bool extract_piped(const Command& c, MemberSource& s, InflateThread& helper, uin
   const auto member_size = static_cast<int64_t>(s.sizes.unpacked);
   int64_t arrived = 0;  // bytes the helper has handed over
   int64_t done = 0;     // bytes reported
-  uint32_t crc = zip_crc_start();
   for (;;) {
     Piece piece = helper.next();
     if (piece.member != member) return fail("the inflating thread lost its place");
@@ -146,11 +146,7 @@ bool extract_piped(const Command& c, MemberSource& s, InflateThread& helper, uin
       }
       return fail(piece.reason.c_str());
     }
-    if (piece.last) {
-      if (crc != piece.crc) return failf("zip member %s: CRC mismatch", s.name.c_str());
-      break;
-    }
-    crc = zip_crc_add(crc, piece.data, piece.length);
+    if (piece.last) break;  // checked out: sizes and CRC
     const bool written = write_out(w, piece.data, piece.length, no_space);
     helper.give_back(piece);
     if (!written) {
@@ -172,6 +168,24 @@ bool extract_piped(const Command& c, MemberSource& s, InflateThread& helper, uin
   }
   return finish_out(w, no_space) && set_member_time(s, out);
 }
+
+// The inflating helpers and which of them has a member: the selected members go to them in turns.
+struct HelperPair {
+  InflateThread threads[2];
+  std::vector<uint64_t> members;  // every selected member, ascending
+
+  bool start(const char* archive, const std::vector<uint64_t>& selected) {
+    members = selected;
+    std::vector<uint64_t> share[2];
+    for (size_t i = 0; i < selected.size(); ++i) share[i % 2].push_back(selected[i]);
+    if (!threads[0].start(archive, share[0])) return false;
+    return share[1].empty() || threads[1].start(archive, share[1]);
+  }
+  InflateThread& of(uint64_t member) {
+    const auto at = std::lower_bound(members.begin(), members.end(), member);
+    return threads[static_cast<size_t>(at - members.begin()) % 2];
+  }
+};
 
 // Action -1: the member's data into a heap block of exactly its unpacked size.
 int extract_to_memory(Command& c, MemberSource& s, uint8_t* buffer) {
@@ -243,11 +257,12 @@ int run_extract(Command& c) {
   const CheckFor purpose = c.action == kActionToMemory ? CheckFor::kMemory : CheckFor::kFiles;
   std::vector<uint64_t> selected;
   if (!check_archive(c, c.archive, c.format, purpose, &selected)) return 0;
-  // Zip members to files inflate on a second core while this thread writes; a helper that
-  // cannot start leaves the work to this thread.
-  InflateThread helper;
+  // Zip members to files inflate on the other cores while this thread writes: two helpers take
+  // the selected members in turns (inflating is the larger share of the work, and one helper
+  // alone keeps this thread waiting). Helpers that cannot start leave the work to this thread.
+  HelperPair helpers;
   const bool piped = c.format == kFormatZip && purpose == CheckFor::kFiles && !selected.empty() &&
-                     inflate_thread_helps() && helper.start(c.archive.c_str(), selected);
+                     inflate_thread_helps() && helpers.start(c.archive.c_str(), selected);
   MemberSource s;
   if (!source_open(&s, c.archive.c_str(), c.format, c.key, true)) return 0;
   OutputTree tree;
@@ -267,14 +282,15 @@ int run_extract(Command& c) {
     bool no_space = false;
     if (!output_create(&tree, where.root, where.relative, &out, &no_space)) {
       if (!pass_over(c, out, no_space)) return 0;
-      if (piped) helper.skip(index);
+      if (piped) helpers.of(index).skip(index);
       continue;
     }
     if (!out.fd) {  // a folder member: its folder now exists
-      if (piped) helper.skip(index);
+      if (piped) helpers.of(index).skip(index);
       continue;
     }
-    const bool ok = piped ? extract_piped(c, s, helper, index, out, &no_space) : extract_data(c, s, buffer, out, &no_space);
+    const bool ok = piped ? extract_piped(c, s, helpers.of(index), index, out, &no_space)
+                          : extract_data(c, s, buffer, out, &no_space);
     const sys::Status closed = out.fd.close();
     if (!ok || !sys::ok(closed)) {
       if (ok) failf("cannot write %s: %s", out.path.c_str(), sys::describe(closed));

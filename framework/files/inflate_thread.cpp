@@ -126,6 +126,7 @@ void InflateThread::run() {
     end.crc = zip_.member.crc;
     if (zip_member_open(&zip_)) {
       uint64_t left = zip_.member.uncompressed_size;
+      uint32_t crc = zip_crc_start();
       while (left > 0 && end.ok) {
         const size_t whole = left < kBufferSize ? static_cast<size_t>(left) : kBufferSize;
         if (!make_room(whole)) {
@@ -142,6 +143,7 @@ void InflateThread::run() {
           end.ok = false;
           break;
         }
+        crc = zip_crc_add(crc, data, static_cast<size_t>(got));
         left -= static_cast<uint64_t>(got);
         used += static_cast<size_t>(got);
         Piece piece;
@@ -157,6 +159,10 @@ void InflateThread::run() {
       }
       if (end.ok && going) {
         end.ok = zip_member_close(&zip_) != 0;
+        if (end.ok && crc != end.crc) {
+          base::failf("zip member %s: CRC mismatch", zip_.member.name.c_str());
+          end.ok = false;
+        }
       } else {
         zip_member_abandon(&zip_);
       }

@@ -1,7 +1,8 @@
-// Zip extraction on two cores: a helper thread walks the archive a second time and inflates the
-// members to be extracted (checking their sizes) into a few plain buffers, while the command's own
-// thread creates the files, checks each member's CRC over the pieces and writes them. Inflating
-// is the larger share of the work, so the CRC goes to the writing thread. The helper touches nothing of the framework's state:
+// Zip extraction on several cores: a helper thread walks the archive a second time and inflates
+// its share of the members to be extracted (checking their sizes and CRCs) into a few plain
+// buffers, while the command's own thread creates the files and writes them. The command runs two
+// helpers that take the members in turns: inflating is the larger share of the work, and with one
+// helper the writing thread spent a third of its time waiting. A helper touches nothing of the framework's state:
 // it has its own archive handle, its own buffers (not the framework's heaps, which serve one
 // thread) and hands its failure reasons over as text. On one core it still works, in turns.
 #pragma once
@@ -37,7 +38,7 @@ struct Piece {
   bool last = false;      // the member's end: `ok` tells whether it checked out (sizes)
   bool ok = true;
   std::string reason;     // when !ok
-  uint32_t crc = 0;       // the last piece: the CRC the member's data must have
+  uint32_t crc = 0;       // the last piece: the CRC the member's data must have (checked already)
 };
 
 class InflateThread {
