@@ -25,10 +25,11 @@ struct HttpReply {
   }
 };
 
-// Sends `request` to 127.0.0.1:port and reads the reply, waiting at most 10 s for any read.
-inline HttpReply http_exchange(uint16_t port, const std::string& request) {
+// Sends `request` to 127.0.0.1:port (or [::1]:port) and reads the reply, waiting at most 10 s
+// for any read.
+inline HttpReply http_exchange(uint16_t port, const std::string& request, bool ipv6 = false) {
   HttpReply reply;
-  const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const int s = socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (s < 0) return reply;
   timeval timeout{10, 0};
   setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
@@ -36,7 +37,13 @@ inline HttpReply http_exchange(uint16_t port, const std::string& request) {
   address.sin_family = AF_INET;
   address.sin_port = htons(port);
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+  sockaddr_in6 address6{};
+  address6.sin6_family = AF_INET6;
+  address6.sin6_port = htons(port);
+  address6.sin6_addr = in6addr_loopback;
+  const int connected = ipv6 ? connect(s, reinterpret_cast<sockaddr*>(&address6), sizeof address6)
+                             : connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  if (connected != 0) {
     close(s);
     return reply;
   }

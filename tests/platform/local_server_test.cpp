@@ -150,6 +150,25 @@ TEST_F(LocalServerTest, NothingAnswersAfterStop) {
   EXPECT_EQ(get(at("index.html")).status, -1) << "the connection is refused";
 }
 
+// ::1 only when asked for, and then with its own Host name.
+TEST_F(LocalServerTest, Ipv6LoopbackOnlyWhenAskedFor) {
+  EXPECT_EQ(ts::http_exchange(port_, ts::http_request("GET", at("index.html"), host_), true).status, -1);
+  std::string reason;
+  const LocalServerHandle both = start_local_server({root_.path(), true}, &reason);
+  if (!both) GTEST_SKIP() << "no IPv6 loopback here: " << reason;
+  uint16_t port = 0;
+  std::string token;
+  ASSERT_TRUE(ts::split_server_address(local_server_address(*both), &port, &token));
+  const std::string path = "/" + token + "/index.html";
+  const std::string v6_host = "[::1]:" + std::to_string(port);
+  EXPECT_EQ(ts::http_exchange(port, ts::http_request("GET", path, v6_host), true).status, 200);
+  EXPECT_EQ(ts::http_exchange(port, ts::http_request("GET", path, "127.0.0.1:" + std::to_string(port))).status, 200);
+  EXPECT_EQ(get(at("index.html"), "").status, 200);
+  EXPECT_EQ(ts::http_exchange(port_, ts::http_request("GET", at("index.html"), "[::1]:" + std::to_string(port_))).status,
+            403)
+      << "a server without ::1 does not take it as its name";
+}
+
 TEST(LocalServerStart, MissingFolderFailsWithAReason) {
   std::string reason;
   EXPECT_FALSE(start_local_server({"/nonexistent/lumra-serve", false}, &reason));
