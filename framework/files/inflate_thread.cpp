@@ -20,7 +20,7 @@ InflateThread::~InflateThread() {
 
 int InflateThread::start(const char* path, std::vector<uint64_t> members) {
   if (!zip_reader_open(&zip_, path)) return 0;
-  zip_.crc_by_caller = true;
+  zip_.inflate_here = true;
   members_ = std::move(members);
   memory_.reset(new (std::nothrow) uint8_t[kBufferSize * kBufferCount]);
   if (!memory_) return base::fail("no memory for the inflating buffers");
@@ -123,10 +123,8 @@ void InflateThread::run() {
     Piece end;
     end.member = index;
     end.last = true;
-    end.crc = zip_.member.crc;
     if (zip_member_open(&zip_)) {
       uint64_t left = zip_.member.uncompressed_size;
-      uint32_t crc = zip_crc_start();
       while (left > 0 && end.ok) {
         const size_t whole = left < kBufferSize ? static_cast<size_t>(left) : kBufferSize;
         if (!make_room(whole)) {
@@ -143,7 +141,6 @@ void InflateThread::run() {
           end.ok = false;
           break;
         }
-        crc = zip_crc_add(crc, data, static_cast<size_t>(got));
         left -= static_cast<uint64_t>(got);
         used += static_cast<size_t>(got);
         Piece piece;
@@ -158,11 +155,7 @@ void InflateThread::run() {
         batch.push_back(std::move(piece));
       }
       if (end.ok && going) {
-        end.ok = zip_member_close(&zip_) != 0;
-        if (end.ok && crc != end.crc) {
-          base::failf("zip member %s: CRC mismatch", zip_.member.name.c_str());
-          end.ok = false;
-        }
+        end.ok = zip_member_close(&zip_) != 0;  // sizes and CRC
       } else {
         zip_member_abandon(&zip_);
       }

@@ -35,10 +35,9 @@ struct Piece {
   uint8_t* data = nullptr;  // give the piece back with InflateThread::give_back
   size_t length = 0;
   size_t buffer = 0;      // which buffer holds `data`
-  bool last = false;      // the member's end: `ok` tells whether it checked out (sizes)
+  bool last = false;      // the member's end: `ok` tells whether it checked out (sizes, CRC)
   bool ok = true;
   std::string reason;     // when !ok
-  uint32_t crc = 0;       // the last piece: the CRC the member's data must have (checked already)
 };
 
 class InflateThread {

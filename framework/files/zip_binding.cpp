@@ -217,7 +217,7 @@ size_t read_large(ZipReader* z, uint8_t* out, size_t n, bool probe) {
   }
   if (probe) return produced;
   l.unpacked_left -= produced;
-  if (!z->crc_by_caller) l.crc = static_cast<uint32_t>(crc32(l.crc, out, static_cast<uInt>(produced)));
+  l.crc = static_cast<uint32_t>(crc32(l.crc, out, static_cast<uInt>(produced)));
   return produced;
 }
 
@@ -294,7 +294,7 @@ int zip_member_open(ZipReader* z) {
   if (m.method != 0 && m.method != Z_DEFLATED) {
     return failf("zip member %s uses compression method %u, which is not supported", m.name.c_str(), m.method);
   }
-  if (z->crc_by_caller || m.uncompressed_size >= kZip32Limit || m.compressed_size >= kZip32Limit) return open_large(z);
+  if (z->inflate_here || m.uncompressed_size >= kZip32Limit || m.compressed_size >= kZip32Limit) return open_large(z);
   if (unzOpenCurrentFile(unz(z)) != UNZ_OK) return failf("zip member %s: local header is damaged", m.name.c_str());
   z->member_open = true;
   return 1;
@@ -326,7 +326,7 @@ int zip_member_close(ZipReader* z) {
     const bool more = z->large->unpacked_left == 0 && read_large(z, &probe, 1, true) > 0;
     LargeMember& l = *z->large;
     const bool whole = l.unpacked_left == 0 && (l.ended || z->member.method == 0);
-    const bool crc_ok = z->crc_by_caller || l.crc == z->member.crc;
+    const bool crc_ok = l.crc == z->member.crc;
     l.active = false;
     z->member_open = false;
     if (more) return failf("zip member %s holds more data than its header says", z->member.name.c_str());

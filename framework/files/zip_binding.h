@@ -36,8 +36,8 @@ void close_writer(void* handle);  // zipClose without a comment, for a file abou
 }  // namespace zip_detail
 
 // The data of a member inflated here rather than by the library: one whose sizes need the zip64
-// extensions (see zip_binding.cpp for why), or any member of a reader whose caller checks the CRC
-// itself. Kept from member to member, so that the inflate state is set up once per archive.
+// extensions (see zip_binding.cpp for why), or any member of a reader set to inflate_here. Kept
+// from member to member, so that the inflate state is set up once per archive.
 struct LargeMember {
   z_stream stream{};
   bool stream_ready = false;  // inflateInit2 done (inflateEnd due)
@@ -68,9 +68,10 @@ struct ZipReader {
   ZipMemberInfo member{};  // the current member
   base::HeapBlock name_buffer;  // for whole names and extra fields: 65,536 bytes each
   std::unique_ptr<LargeMember> large;  // see LargeMember; `active` while its member is open
-  // The caller checks each member's CRC over the bytes it reads (the extraction's writing thread,
-  // so that the inflating thread does less): reading and closing then leave it out.
-  bool crc_by_caller = false;
+  // Every member is inflated here (see LargeMember) rather than by the library: the inflate state
+  // is set up once for the archive and the archive read in large pieces, which pays for a reader
+  // that inflates member after member (the extraction's helper threads).
+  bool inflate_here = false;
 };
 
 int zip_reader_open(ZipReader* z, const char* path);
@@ -96,7 +97,7 @@ int zip_member_span(ZipReader* z, uint64_t* begin, uint64_t* end);
 int zip_member_open(ZipReader* z);
 // Up to n bytes of inflated data; a library error counts as 0 bytes.
 int zip_member_read(ZipReader* z, void* out, unsigned n);
-// Closes the member's data. 0 when the CRC does not match (unless crc_by_caller) or the member
+// Closes the member's data. 0 when the CRC does not match or the member
 // holds more data than its header says (so nothing is ever cut short silently).
 int zip_member_close(ZipReader* z);
 // Closes the member's data after a failure, keeping the reason already recorded.
@@ -128,12 +129,6 @@ int zip_entry_end(ZipWriter* w);
 // Copies the reader's current member into the writer without recompressing: the stored bytes, CRC,
 // method, level flags, name, time and attributes stay as they were. Streams in blocks of `buffer_size`.
 int zip_copy_raw(ZipReader* z, ZipWriter* w, uint8_t* buffer, size_t buffer_size);
-
-// A zip member's CRC-32, computed piece by piece: zip_crc_add(zip_crc_start(), ...) and so on.
-inline uint32_t zip_crc_start() { return static_cast<uint32_t>(crc32_z(0, nullptr, 0)); }
-inline uint32_t zip_crc_add(uint32_t crc, const uint8_t* data, size_t n) {
-  return static_cast<uint32_t>(crc32_z(crc, data, n));
-}
 
 // Deflate level for the archive command's method number: 0 -> 0; 1, 4, 16, 64 -> 1; 8, 128 -> 9;
 // anything else -> the library default.
